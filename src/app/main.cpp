@@ -1,0 +1,45 @@
+// main.cpp: start-up: options, window, fixed graphics state, world, GLUT loop.
+#include <GL/glut.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/app.h"
+#include "render/render.h"
+#include "world/maze.h"
+
+// The fixed graphics state: vertex arrays, optional blending and the
+// perspective that every later transform is multiplied onto.
+static void SetUpGraphics() {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  if (gUseAlpha) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  }
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(60, 1, 0.1, 110);
+}
+
+int main(int argc, char** argv) {
+  // GLUT goes first and strips its own options.
+  glutInit(&argc, argv);
+  ParseArguments(argc, argv);
+
+  glutInitDisplayMode(GLUT_DOUBLE);
+  glutCreateWindow("Zumbrel");
+  glutReshapeWindow(500, 500);
+  glutIgnoreKeyRepeat(1);
+  glutDisplayFunc(OnDisplay);
+  glutIdleFunc(OnDisplay);
+  SetUpGraphics();
+
+  gWindowId = glutGetWindow();
+  gStartTime = static_cast<int>(time(nullptr));
+  srand(gStartTime);
+
+  gMaze.LoadMaze();
+
+  glutMainLoop();
+  return 0;
+}

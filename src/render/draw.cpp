@@ -1,0 +1,3 @@
+// draw.cpp: the camera, preclipping, distance shading and model instances.
+#include "world/maze.h"
+#include "render/render.h"

@@ -1,0 +1,6 @@
+// render.h: the flags and counters the renderer shares with the shell.
+#pragma once
+
+extern bool gUseAlpha;       // blend, with the distance shade as alpha
+extern bool gRotateObjects;  // spin orbs and teleports
+extern int gObjectsDrawn;    // instances drawn in the last frame

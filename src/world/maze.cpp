@@ -1,0 +1,52 @@
+// maze.cpp: the Maze's construction, its growing component lists, fatal errors.
+#include "world/maze.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+// Lists grow by this many slots at a time.
+static const int kListStep = 20;
+
+void Fatal(const char* message) {
+  perror(message);
+  exit(1);
+}
+
+Maze::Maze()
+    : start{0, 0},
+      walker{0, 0},
+      eyeHeight(0),
+      speed(0),
+      heading(0),
+      turnRate(0) {
+  for (int k = 0; k < kNumComponentKinds; k++) {
+    allocated[k] = kListStep;
+    used[k] = 0;
+    list[k] = static_cast<Point2*>(malloc(kListStep * sizeof(Point2)));
+    if (list[k] == nullptr) Fatal("Unable to allocate memory  ");
+  }
+  for (int m = 0; m < kNumModelKinds; m++) {
+    model[m] = nullptr;
+    modelCount[m] = 0;
+  }
+}
+
+// The caller passes the list's storage, not its kind, and must read the
+// storage pointer again after the call: growing may move it.
+int Maze::GetNextFreeIndex(const Point2* storage) {
+  int k = 0;
+  while (k < kNumComponentKinds && list[k] != storage) k++;
+  if (k == kNumComponentKinds) {
+    errno = EINVAL;
+    Fatal("Invalid component list passed to GetNextFreeIndex. Aborting.  ");
+  }
+
+  if (used[k] >= allocated[k]) {
+    allocated[k] += kListStep;
+    size_t bytes = static_cast<size_t>(allocated[k]) * sizeof(Point2);
+    Point2* grown = static_cast<Point2*>(realloc(list[k], bytes));
+    if (grown == nullptr) Fatal("Unable to allocate memory  ");
+    list[k] = grown;
+  }
+  return used[k]++;
+}

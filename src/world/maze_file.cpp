@@ -1,0 +1,74 @@
+// maze_file.cpp: reads the maze map, maze.txt, into the component lists.
+#include <cstring>
+
+#include "world/maze.h"
+
+// One read takes at most this many characters, so a longer line becomes
+// several rows.
+static const int kMazeReadSize = 511;
+
+// Cells are this many world units square; x and y step by it.
+static const int kCellStep = 5;
+
+// The list a map character appends to, or -1 for a character that only
+// occupies its column. Letters count in upper case only.
+static int ComponentOfCharacter(char c) {
+  switch (c) {
+    case '.': return kSpace;
+    case '#': return kWall;
+    case 'D': return kDoor;
+    case 'O': return kOrb;
+    case 'T': return kTeleport;
+    case 'P': return kPedestal;
+    default: return -1;
+  }
+}
+
+void Maze::AddComponent(ComponentKind kind, int x, int y) {
+  int slot = GetNextFreeIndex(list[kind]);
+  list[kind][slot] = Point2{static_cast<float>(x), static_cast<float>(y)};
+}
+
+static void PrintStatistics(const Maze& maze) {
+  static const char* const kFormats[kNumComponentKinds] = {
+      "Spaces   : %i / %i\n", "Walls    : %i / %i\n",
+      "Doors    : %i / %i\n", "Orbs     : %i / %i\n",
+      "Teleports: %i / %i\n", "Pedestal : %i / %i\n",
+  };
+  printf("Statistics: used / allocated\n");
+  for (int k = 0; k < kNumComponentKinds; k++)
+    printf(kFormats[k], maze.used[k], maze.allocated[k]);
+}
+
+void Maze::LoadMaze() {
+  FILE* file = fopen("maze.txt", "rt");
+  if (file == nullptr) Fatal("Unable to open the maze file. Aborting.  ");
+
+  // Every read is a row of its own; a NUL byte ends what the read holds.
+  char line[kMazeReadSize];
+  memset(line, 0, sizeof line);
+  int y = 0;
+  while (fgets(line, kMazeReadSize, file) != nullptr) {
+    int length = static_cast<int>(strlen(line));
+    int x = 0;
+    for (int c = 0; c < length; c++) {
+      if (line[c] == 'X') {
+        start = walker = Point2{static_cast<float>(x), static_cast<float>(y)};
+      } else {
+        int kind = ComponentOfCharacter(line[c]);
+        if (kind >= 0) AddComponent(static_cast<ComponentKind>(kind), x, y);
+      }
+      x += kCellStep;
+    }
+    memset(line, 0, sizeof line);
+    y -= kCellStep;
+  }
+  fclose(file);
+
+  PrintStatistics(*this);
+
+  // Allocated, not used, counts; the extra one is the start model, which is
+  // drawn every frame.
+  gObjectTotal = 1;
+  for (int k = 0; k < kNumComponentKinds; k++) gObjectTotal += allocated[k];
+}

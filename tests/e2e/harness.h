@@ -1,0 +1,83 @@
+// harness.h: runs the real zumbrel as a user would, on a private X server.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+typedef struct _XDisplay Display;
+
+// A virtual X server of the test's own, so that tests never share windows
+// and never touch a real screen.
+class XServer {
+ public:
+  XServer();
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+
+  bool Ok() const { return display_ != nullptr; }
+  const std::string& Name() const { return name_; }  // ":N"
+  Display* Connection() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+  Display* display_ = nullptr;
+};
+
+// One run of the program in a working directory, with stdout line-buffered
+// so that lines can be read while it runs. Ended on destruction if still up.
+class Zumbrel {
+ public:
+  // display: the DISPLAY to give it, or empty to give it none.
+  Zumbrel(const std::string& dir, const std::vector<std::string>& args,
+          const std::string& display);
+  ~Zumbrel();
+  Zumbrel(const Zumbrel&) = delete;
+  Zumbrel& operator=(const Zumbrel&) = delete;
+
+  // Polls until stdout holds the text; false at the deadline.
+  bool WaitForStdout(const std::string& text, double seconds = 20);
+  // Polls until the program has ended; false at the deadline.
+  bool WaitForExit(double seconds = 20);
+  // Ends the program (SIGTERM, then SIGKILL) and collects what it printed.
+  void Stop();
+
+  bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+  const std::string& Out() const { return out_; }
+  const std::string& Err() const { return err_; }
+  // The exit status, or -1 when it did not exit by itself.
+  int ExitStatus() const { return exitStatus_; }
+
+ private:
+  void Drain(int timeoutMs);
+  bool Reap(bool block);
+
+  pid_t pid_ = -1;
+  int outFd_ = -1;
+  int errFd_ = -1;
+  std::string out_;
+  std::string err_;
+  int exitStatus_ = -1;
+};
+
+// The top-level window with this title, or 0 when there is none yet.
+unsigned long FindWindow(Display* display, const std::string& title);
+// Polls for the window; 0 at the deadline.
+unsigned long WaitForWindow(Display* display, const std::string& title,
+                            double seconds = 20);
+
+struct WindowSize {
+  int width;
+  int height;
+};
+// Polls until the window has this size; returns the size it has then.
+WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
+                             int height, double seconds = 20);
+
+// The bundled data directory and the usage text, for the tests' expectations.
+std::string BundledData(const std::string& name);
+extern const char* const kUsageText;
