@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   srand(gStartTime);
 
   gMaze.LoadMaze();
+  gMaze.LoadComponentModels();
 
   glutMainLoop();
   return 0;

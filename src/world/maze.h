@@ -71,7 +71,9 @@ class Maze {
   // World (lists, maze file, model files)
   int GetNextFreeIndex(const Point2* storage);
   void LoadMaze();
-  void LoadPolygonList(FILE* file, PolygonList& polygons, int& count);
+  // name: the file's name, for the messages about a malformed file.
+  void LoadPolygonList(FILE* file, PolygonList& polygons, int& count,
+                       const char* name);
   void LoadComponentModels();
 
   // Simulation

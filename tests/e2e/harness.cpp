@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 
@@ -116,14 +117,26 @@ bool Zumbrel::Reap(bool block) {
   return true;
 }
 
-bool Zumbrel::WaitForStdout(const std::string& text, double seconds) {
+bool Zumbrel::PollStdout(const std::function<bool()>& done, double seconds) {
   double deadline = Now() + seconds;
-  while (out_.find(text) == std::string::npos) {
+  while (!done()) {
     if (Now() > deadline || (outFd_ < 0 && errFd_ < 0)) return false;
     Drain(50);
-    if (outFd_ < 0 && errFd_ < 0) Reap(true);
   }
   return true;
+}
+
+bool Zumbrel::WaitForStdout(const std::string& text, double seconds) {
+  return PollStdout([&] { return out_.find(text) != std::string::npos; }, seconds);
+}
+
+bool Zumbrel::WaitForLine(const std::string& start, double seconds) {
+  return PollStdout(
+      [&] {
+        size_t at = out_.find(start);
+        return at != std::string::npos && out_.find('\n', at) != std::string::npos;
+      },
+      seconds);
 }
 
 bool Zumbrel::WaitForExit(double seconds) {
@@ -191,6 +204,10 @@ WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
 std::string BundledData(const std::string& name) {
   return std::string(ZUMBREL_DATA_DIR) + "/" + name;
 }
+
+const char* const kModelFileNames[7] = {"space.txt", "wall.txt", "door.txt",
+                                        "start.txt", "orb.txt",  "tele.txt",
+                                        "ped.txt"};
 
 const char* const kUsageText =
     "Usage:\n"

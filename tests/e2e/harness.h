@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class Zumbrel {
 
   // Polls until stdout holds the text; false at the deadline.
   bool WaitForStdout(const std::string& text, double seconds = 20);
+  // Polls until stdout holds a whole line that starts with the text.
+  bool WaitForLine(const std::string& start, double seconds = 20);
   // Polls until the program has ended; false at the deadline.
   bool WaitForExit(double seconds = 20);
   // Ends the program (SIGTERM, then SIGKILL) and collects what it printed.
@@ -53,6 +56,7 @@ class Zumbrel {
   int ExitStatus() const { return exitStatus_; }
 
  private:
+  bool PollStdout(const std::function<bool()>& done, double seconds);
   void Drain(int timeoutMs);
   bool Reap(bool block);
 
@@ -81,3 +85,4 @@ WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
 // The bundled data directory and the usage text, for the tests' expectations.
 std::string BundledData(const std::string& name);
 extern const char* const kUsageText;
+extern const char* const kModelFileNames[7];
