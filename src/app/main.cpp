@@ -1,6 +1,7 @@
 // main.cpp: start-up: options, window, fixed graphics state, world, GLUT loop.
 #include <GL/glut.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
@@ -19,6 +20,15 @@ static void SetUpGraphics() {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(60, 1, 0.1, 110);
+
+  // The renderer pushes two matrices onto the projection matrix; a shorter
+  // stack would silently draw a wrong picture.
+  GLint depth = 0;
+  glGetIntegerv(GL_MAX_PROJECTION_STACK_DEPTH, &depth);
+  if (depth < 3) {
+    errno = ENOTSUP;
+    Fatal("The projection matrix stack holds fewer than three matrices. Aborting.  ");
+  }
 }
 
 int main(int argc, char** argv) {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <cstdlib>
@@ -49,7 +50,7 @@ XServer::XServer() {
   if (pipe(ready) != 0) return;
   std::string fd = std::to_string(ready[1]);
   int devnull = open("/dev/null", O_WRONLY);
-  pid_ = Spawn({"Xvfb", "-displayfd", fd, "-screen", "0", "640x480x24",
+  pid_ = Spawn({"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24",
                 "-nolisten", "tcp", "-noreset"},
                "", "", devnull, devnull);
   close(devnull);
@@ -65,6 +66,9 @@ XServer::XServer() {
   if (number.empty()) return;
   name_ = ":" + number;
   display_ = XOpenDisplay(name_.c_str());
+  // A window that goes away under a request is a test failure, not a reason
+  // for Xlib to end the test program.
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
 }
 
 XServer::~XServer() {
@@ -199,6 +203,33 @@ WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
       return size;
     usleep(20000);
   }
+}
+
+std::vector<unsigned int> GrabWindow(Display* display, unsigned long window) {
+  std::vector<unsigned int> pixels;
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes) ||
+      attributes.map_state != IsViewable)
+    return pixels;  // not on the screen yet
+
+  // GLUT may place the window partly off the screen (at -1, -1 with no
+  // window manager); read what the screen shows of it.
+  Window root = DefaultRootWindow(display);
+  int x0, y0;
+  Window child;
+  XTranslateCoordinates(display, window, root, 0, 0, &x0, &y0, &child);
+  int left = std::max(x0, 0), top = std::max(y0, 0);
+  int right = std::min(x0 + attributes.width, DisplayWidth(display, 0));
+  int bottom = std::min(y0 + attributes.height, DisplayHeight(display, 0));
+  if (right <= left || bottom <= top) return pixels;
+  XImage* image = XGetImage(display, root, left, top, static_cast<unsigned>(right - left),
+                            static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
+  if (image == nullptr) return pixels;
+  for (int y = 0; y < bottom - top; y++)
+    for (int x = 0; x < right - left; x++)
+      pixels.push_back(static_cast<unsigned int>(XGetPixel(image, x, y) & 0xFFFFFF));
+  XDestroyImage(image);
+  return pixels;
 }
 
 std::string BundledData(const std::string& name) {

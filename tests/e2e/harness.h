@@ -82,6 +82,10 @@ struct WindowSize {
 WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
                              int height, double seconds = 20);
 
+// The pixels of the window that the screen shows, as 0xRRGGBB, row by row;
+// empty while it is not mapped.
+std::vector<unsigned int> GrabWindow(Display* display, unsigned long window);
+
 // The bundled data directory and the usage text, for the tests' expectations.
 std::string BundledData(const std::string& name);
 extern const char* const kUsageText;

@@ -1,0 +1,27 @@
+// frame_stats.cpp: counts frames and prints the report every hundredth one.
+#include <cstdio>
+#include <ctime>
+
+#include "app/app.h"
+#include "render/render.h"
+#include "world/maze.h"
+
+int gFrameCount = 0;
+int gNowTime = 0;  // seconds, the clock at the last report
+
+// Rates are averages since start-up. Elapsed time may be 0 seconds: the
+// divisions are in floating point, so the rates then print as infinite.
+void PrintFrameReport(int elapsed) {
+  printf("Average fps: updated %g, display %g. preclipping hit rate: %.1f %% \n",
+         static_cast<double>(gUpdateCount) / elapsed,
+         static_cast<double>(gFrameCount) / elapsed,
+         (1 - static_cast<double>(gObjectsDrawn) / gObjectTotal) * 100);
+}
+
+void CountFrame() {
+  int old = gFrameCount;
+  gFrameCount++;
+  if (old % 100 != 99) return;  // not the 100th, 200th, ... frame
+  gNowTime = static_cast<int>(time(nullptr));
+  PrintFrameReport(gNowTime - gStartTime);
+}

@@ -1,0 +1,64 @@
+// The running program's window and its frame report, on the bundled data.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "harness.h"
+#include "support/scratch.h"
+
+namespace {
+
+class DisplayTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Ok()) << "could not start Xvfb";
+    dir_.Copy(BundledData("maze.txt"), "maze.txt");
+    for (const char* name : kModelFileNames) dir_.Copy(BundledData(name), name);
+  }
+
+  XServer server_;
+  ScratchDir dir_;
+};
+
+// Near walls are at full brightness: the bundled wall colour 0.35 0.55 1.
+bool IsWallColour(unsigned int pixel) {
+  int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+  return std::abs(r - 89) <= 2 && std::abs(g - 140) <= 2 && b >= 253;
+}
+
+}  // namespace
+
+TEST_F(DisplayTest, TheWindowShowsTheMazeInTheWallColour) {
+  Zumbrel run(dir_.Path(), {}, server_.Name());
+  unsigned long window = WaitForWindow(server_.Connection(), "Zumbrel");
+  ASSERT_NE(window, 0u) << run.Err();
+  ASSERT_EQ(WaitForWindowSize(server_.Connection(), window, 500, 500).width, 500);
+
+  // Frames keep coming; poll until one with the walls has reached the window.
+  int lit = 0, wall = 0;
+  for (int attempt = 0; attempt < 200 && wall == 0; attempt++) {
+    std::vector<unsigned int> pixels = GrabWindow(server_.Connection(), window);
+    lit = wall = 0;
+    for (unsigned int pixel : pixels) {
+      lit += pixel != 0;
+      wall += IsWallColour(pixel);
+    }
+    if (wall == 0) usleep(50000);
+  }
+  EXPECT_GT(lit, 1000);
+  EXPECT_GT(wall, 100);
+  EXPECT_EQ(run.Err(), "");
+}
+
+TEST_F(DisplayTest, AFrameReportFollowsEveryHundredFrames) {
+  Zumbrel run(dir_.Path(), {}, server_.Name());
+  ASSERT_TRUE(run.WaitForLine("Average fps: updated ", 60)) << run.Err();
+  run.Stop();
+  std::string out = run.Out();
+  size_t at = out.find("Average fps: updated ");
+  std::string line = out.substr(at, out.find('\n', at) - at + 1);
+  EXPECT_NE(line.find(", display "), std::string::npos) << line;
+  EXPECT_EQ(line.substr(line.size() - 4), " % \n") << line;
+  EXPECT_NE(line.find(". preclipping hit rate: "), std::string::npos) << line;
+}

@@ -1,0 +1,41 @@
+// gl_recorder.cpp: records GL and GLU calls in place of the real libraries.
+#include "gl_recorder.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+static std::vector<GlCall> gCalls;
+
+const std::vector<GlCall>& RecordedGlCalls() { return gCalls; }
+void ClearGlCalls() { gCalls.clear(); }
+
+static void Record(const char* name, std::vector<double> args,
+                   const void* pointer = nullptr) {
+  gCalls.push_back(GlCall{name, std::move(args), pointer});
+}
+
+extern "C" {
+
+void glPushMatrix() { Record("glPushMatrix", {}); }
+void glPopMatrix() { Record("glPopMatrix", {}); }
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) { Record("glTranslatef", {x, y, z}); }
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+  Record("glRotatef", {angle, x, y, z});
+}
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) { Record("glColor3f", {r, g, b}); }
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+  Record("glColor4f", {r, g, b, a});
+}
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer) {
+  Record("glVertexPointer", {double(size), double(type), double(stride)}, pointer);
+}
+void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+  Record("glDrawArrays", {double(mode), double(first), double(count)});
+}
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX,
+               GLdouble centerY, GLdouble centerZ, GLdouble upX, GLdouble upY,
+               GLdouble upZ) {
+  Record("gluLookAt", {eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ});
+}
+
+}  // extern "C"
