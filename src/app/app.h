@@ -5,6 +5,12 @@ void ParseArguments(int argc, char** argv);
 void PrintUsage();
 
 void OnDisplay();
+void OnKeyDown(unsigned char key, int x, int y);
+void OnKeyUp(unsigned char key, int x, int y);
+void OnTimer(int value);
+
+// The simulation ticks on this timer.
+const unsigned int kTickMilliseconds = 50;
 
 // Counts a frame; every hundredth prints the report.
 void CountFrame();

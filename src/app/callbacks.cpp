@@ -1,4 +1,4 @@
-// callbacks.cpp: the GLUT callbacks that drive drawing.
+// callbacks.cpp: the GLUT callbacks that drive drawing and the simulation tick.
 #include <GL/glut.h>
 
 #include "app/app.h"
@@ -10,4 +10,14 @@ void OnDisplay() {
   glFlush();
   glutSwapBuffers();
   CountFrame();
+}
+
+// Re-armed only after the tick has run, so ticks come at least 50 ms apart
+// and a late one is not made up for.
+void OnTimer(int value) {
+  (void)value;
+  gMaze.Update();
+  glutPostWindowRedisplay(gWindowId);
+  glutTimerFunc(kTickMilliseconds, OnTimer, 1);
+  gUpdateCount++;
 }

@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
   glutIgnoreKeyRepeat(1);
   glutDisplayFunc(OnDisplay);
   glutIdleFunc(OnDisplay);
+  glutKeyboardFunc(OnKeyDown);
+  glutKeyboardUpFunc(OnKeyUp);
   SetUpGraphics();
 
   gWindowId = glutGetWindow();
@@ -50,6 +52,8 @@ int main(int argc, char** argv) {
 
   gMaze.LoadMaze();
   gMaze.LoadComponentModels();
+
+  glutTimerFunc(kTickMilliseconds, OnTimer, 1);
 
   glutMainLoop();
   return 0;

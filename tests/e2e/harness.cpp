@@ -3,6 +3,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -134,13 +135,22 @@ bool Zumbrel::WaitForStdout(const std::string& text, double seconds) {
   return PollStdout([&] { return out_.find(text) != std::string::npos; }, seconds);
 }
 
-bool Zumbrel::WaitForLine(const std::string& start, double seconds) {
+bool Zumbrel::PollForLine(const std::string& start, size_t from, double seconds) {
   return PollStdout(
       [&] {
-        size_t at = out_.find(start);
+        size_t at = out_.find(start, from);
         return at != std::string::npos && out_.find('\n', at) != std::string::npos;
       },
       seconds);
+}
+
+bool Zumbrel::WaitForLine(const std::string& start, double seconds) {
+  return PollForLine(start, 0, seconds);
+}
+
+bool Zumbrel::WaitForNextLine(const std::string& start, double seconds) {
+  Drain(0);
+  return PollForLine(start, out_.size(), seconds);
 }
 
 bool Zumbrel::WaitForExit(double seconds) {
@@ -230,6 +240,17 @@ std::vector<unsigned int> GrabWindow(Display* display, unsigned long window) {
       pixels.push_back(static_cast<unsigned int>(XGetPixel(image, x, y) & 0xFFFFFF));
   XDestroyImage(image);
   return pixels;
+}
+
+void FocusWindow(Display* display, unsigned long window) {
+  XSetInputFocus(display, window, RevertToParent, CurrentTime);
+  XSync(display, False);
+}
+
+void SendKey(Display* display, unsigned long keysym, bool press) {
+  KeyCode code = XKeysymToKeycode(display, keysym);
+  XTestFakeKeyEvent(display, code, press ? True : False, CurrentTime);
+  XSync(display, False);
 }
 
 std::string BundledData(const std::string& name) {

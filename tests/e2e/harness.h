@@ -43,6 +43,8 @@ class Zumbrel {
   bool WaitForStdout(const std::string& text, double seconds = 20);
   // Polls until stdout holds a whole line that starts with the text.
   bool WaitForLine(const std::string& start, double seconds = 20);
+  // The same for a line that starts after what stdout holds now.
+  bool WaitForNextLine(const std::string& start, double seconds = 20);
   // Polls until the program has ended; false at the deadline.
   bool WaitForExit(double seconds = 20);
   // Ends the program (SIGTERM, then SIGKILL) and collects what it printed.
@@ -56,6 +58,7 @@ class Zumbrel {
   int ExitStatus() const { return exitStatus_; }
 
  private:
+  bool PollForLine(const std::string& start, size_t from, double seconds);
   bool PollStdout(const std::function<bool()>& done, double seconds);
   void Drain(int timeoutMs);
   bool Reap(bool block);
@@ -85,6 +88,12 @@ WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
 // The pixels of the window that the screen shows, as 0xRRGGBB, row by row;
 // empty while it is not mapped.
 std::vector<unsigned int> GrabWindow(Display* display, unsigned long window);
+
+// Gives the window the keyboard focus; no window manager does it here.
+void FocusWindow(Display* display, unsigned long window);
+// Presses or releases the key of an X keysym (XK_i, XK_Escape, ...) through
+// the XTEST extension, as a user's keyboard would.
+void SendKey(Display* display, unsigned long keysym, bool press);
 
 // The bundled data directory and the usage text, for the tests' expectations.
 std::string BundledData(const std::string& name);

@@ -1,0 +1,194 @@
+// The tick: walking, wall collision and sliding, orbs, eye height, teleports.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "world/maze.h"
+
+namespace {
+
+class UpdateTest : public testing::Test {
+ protected:
+  void Add(ComponentKind kind, float x, float y) {
+    int slot = maze_.GetNextFreeIndex(maze_.list[kind]);
+    maze_.list[kind][slot] = Point2{x, y};
+  }
+  bool InsideAWall() const {
+    for (int i = 0; i < maze_.used[kWall]; i++) {
+      Point2 w = maze_.list[kWall][i];
+      if (std::fabs(maze_.walker.x - w.x) < 2.5 && std::fabs(maze_.walker.y - w.y) < 2.5)
+        return true;
+    }
+    return false;
+  }
+  Maze maze_;
+};
+
+}  // namespace
+
+TEST_F(UpdateTest, WalkingIntoAWallStopsAtTheLastFreeStep) {
+  Add(kWall, 0, 10);  // its square spans y 7.5 to 12.5
+  maze_.speed = 1;
+  for (int tick = 1; tick <= 20; tick++) {
+    maze_.Update();
+    ASSERT_FALSE(InsideAWall()) << "tick " << tick;
+    EXPECT_EQ(maze_.walker.y, std::min(tick, 7)) << "tick " << tick;
+    EXPECT_EQ(maze_.walker.x, 0);
+  }
+}
+
+TEST_F(UpdateTest, WalkingDiagonallyIntoAWallSlidesAlongIt) {
+  for (int x = -100; x <= 100; x += 5) Add(kWall, static_cast<float>(x), 10);
+  maze_.heading = static_cast<float>(-M_PI / 4);  // towards +x and +y
+  maze_.speed = 1;
+  for (int tick = 0; tick < 40; tick++) {
+    maze_.Update();
+    ASSERT_FALSE(InsideAWall()) << "tick " << tick;
+  }
+  EXPECT_LT(maze_.walker.y, 7.5f);
+  EXPECT_GT(maze_.walker.y, 6.5f);
+  EXPECT_NEAR(maze_.walker.x, 40 * std::sqrt(0.5), 1e-3);
+}
+
+TEST_F(UpdateTest, WalkingIntoACornerStaysPut) {
+  // Neither the whole step, nor its y part, nor its x part is free.
+  Add(kWall, 0, 5);
+  Add(kWall, 5, 5);
+  Add(kWall, 5, 0);
+  maze_.walker = Point2{2, 2};
+  maze_.heading = static_cast<float>(-M_PI / 4);
+  maze_.speed = 1;
+  for (int tick = 0; tick < 10; tick++) {
+    maze_.Update();
+    EXPECT_FLOAT_EQ(maze_.walker.x, 2);
+    EXPECT_FLOAT_EQ(maze_.walker.y, 2);
+  }
+}
+
+TEST_F(UpdateTest, ATurnKeyAloneTurnsInPlace) {
+  maze_.turnRate = 1;
+  maze_.walker = Point2{3, 4};
+  float expected = 0;
+  for (int tick = 0; tick < 3; tick++) {
+    maze_.Update();
+    expected = static_cast<float>(expected + static_cast<double>(0.1f));
+    EXPECT_EQ(maze_.heading, expected);
+  }
+  EXPECT_NEAR(maze_.heading, 0.3, 1e-6);
+  maze_.turnRate = -1;
+  maze_.Update();
+  EXPECT_NEAR(maze_.heading, 0.2, 1e-6);
+  EXPECT_EQ(maze_.walker.x, 3);
+  EXPECT_EQ(maze_.walker.y, 4);
+}
+
+TEST_F(UpdateTest, StepsFollowTheHeadingCounterClockwise) {
+  maze_.heading = static_cast<float>(M_PI / 2);  // facing -x
+  maze_.speed = 1;
+  maze_.Update();
+  EXPECT_FLOAT_EQ(maze_.walker.x, -1);
+  EXPECT_NEAR(maze_.walker.y, 0, 1e-7);
+  maze_.speed = -1;
+  maze_.Update();
+  EXPECT_NEAR(maze_.walker.x, 0, 1e-7);
+}
+
+TEST_F(UpdateTest, AnOrbBecomesAPedestalAndRaisesTheEye) {
+  Add(kOrb, 0, 5);
+  Add(kOrb, 100, 100);
+  Add(kPedestal, 50, 50);
+  maze_.speed = 1;
+  maze_.Update();
+  maze_.Update();
+  EXPECT_EQ(maze_.eyeHeight, 3);
+  maze_.Update();  // y = 3: on the orb's cell
+  EXPECT_EQ(maze_.eyeHeight, 7);
+  EXPECT_EQ(maze_.used[kOrb], 2);
+  EXPECT_EQ(maze_.list[kOrb][0].x, -100000);
+  EXPECT_EQ(maze_.list[kOrb][0].y, -100000);
+  EXPECT_EQ(maze_.list[kOrb][1].x, 100);
+  ASSERT_EQ(maze_.used[kPedestal], 2);
+  EXPECT_EQ(maze_.list[kPedestal][1].x, 0);
+  EXPECT_EQ(maze_.list[kPedestal][1].y, 5);
+
+  // Standing on the new pedestal keeps the eye up; nothing more is taken.
+  maze_.speed = 0;
+  maze_.Update();
+  EXPECT_EQ(maze_.eyeHeight, 7);
+  EXPECT_EQ(maze_.used[kPedestal], 2);
+}
+
+TEST_F(UpdateTest, AtMostOneOrbIsTakenATick) {
+  Add(kOrb, 0, 0);
+  Add(kOrb, 1, 1);
+  maze_.Update();
+  EXPECT_EQ(maze_.used[kPedestal], 1);
+  EXPECT_EQ(maze_.list[kOrb][1].x, 1);
+  maze_.Update();
+  EXPECT_EQ(maze_.used[kPedestal], 2);
+}
+
+TEST_F(UpdateTest, TheEyeSinksHalfAUnitATickToThree) {
+  maze_.Update();
+  EXPECT_EQ(maze_.eyeHeight, 3);  // from 0 straight up to rest
+
+  maze_.eyeHeight = 7;
+  int ticks = 0;
+  while (maze_.eyeHeight > 3) {
+    maze_.Update();
+    ticks++;
+  }
+  EXPECT_EQ(ticks, 8);
+
+  maze_.eyeHeight = 40;
+  ticks = 0;
+  while (maze_.eyeHeight > 3) {
+    maze_.Update();
+    ticks++;
+  }
+  EXPECT_EQ(ticks, 74);
+  EXPECT_EQ(maze_.eyeHeight, 3);
+}
+
+TEST_F(UpdateTest, WithoutWallsTheWalkerGoesAnywhere) {
+  Add(kDoor, 0, 5);
+  Add(kSpace, 0, 10);
+  maze_.speed = 1;
+  for (int tick = 0; tick < 1000; tick++) maze_.Update();
+  EXPECT_EQ(maze_.walker.y, 1000);
+}
+
+TEST_F(UpdateTest, ATeleportThrowsTheWalkerOntoASpaceCentreHighUp) {
+  Add(kSpace, 100, -100);
+  Add(kSpace, 200, -200);
+  Add(kSpace, 300, -300);
+  Add(kTeleport, 0, 5);
+  Add(kTeleport, 300, -305);
+  maze_.speed = 1;
+  srand(7);
+  for (int tick = 0; tick < 3; tick++) maze_.Update();
+  EXPECT_EQ(maze_.eyeHeight, 40);
+  bool onSpaceCentre = false;
+  for (int i = 0; i < 3; i++)
+    onSpaceCentre |= maze_.walker.x == maze_.list[kSpace][i].x &&
+                     maze_.walker.y == maze_.list[kSpace][i].y;
+  EXPECT_TRUE(onSpaceCentre) << maze_.walker.x << ", " << maze_.walker.y;
+
+  // Landing is not a teleport of its own: standing still, the eye sinks.
+  maze_.speed = 0;
+  Point2 landed = maze_.walker;
+  maze_.Update();
+  EXPECT_EQ(maze_.walker.x, landed.x);
+  EXPECT_EQ(maze_.walker.y, landed.y);
+  EXPECT_EQ(maze_.eyeHeight, 39.5);
+}
+
+TEST_F(UpdateTest, ATeleportWithNoSpaceCellsLeavesTheWalkerBe) {
+  Add(kTeleport, 0, 0);
+  maze_.walker = Point2{1, 1};
+  maze_.Update();
+  EXPECT_EQ(maze_.walker.x, 1);
+  EXPECT_EQ(maze_.walker.y, 1);
+  EXPECT_EQ(maze_.eyeHeight, 3);
+}
