@@ -13,8 +13,7 @@ class DisplayTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.Ok()) << "could not start Xvfb";
-    dir_.Copy(BundledData("maze.txt"), "maze.txt");
-    for (const char* name : kModelFileNames) dir_.Copy(BundledData(name), name);
+    CopyBundledData(dir_);
   }
 
   XServer server_;

@@ -1,5 +1,6 @@
 // harness.cpp: private X servers and runs of the real program.
 #include "harness.h"
+#include "support/scratch.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -253,13 +254,16 @@ void SendKey(Display* display, unsigned long keysym, bool press) {
   XSync(display, False);
 }
 
-std::string BundledData(const std::string& name) {
-  return std::string(ZUMBREL_DATA_DIR) + "/" + name;
+void CopyBundledModels(const ScratchDir& dir) {
+  for (const char* name : {"space.txt", "wall.txt", "door.txt", "start.txt",
+                           "orb.txt", "tele.txt", "ped.txt"})
+    dir.Copy(std::string(ZUMBREL_DATA_DIR) + "/" + name, name);
 }
 
-const char* const kModelFileNames[7] = {"space.txt", "wall.txt", "door.txt",
-                                        "start.txt", "orb.txt",  "tele.txt",
-                                        "ped.txt"};
+void CopyBundledData(const ScratchDir& dir) {
+  dir.Copy(std::string(ZUMBREL_DATA_DIR) + "/maze.txt", "maze.txt");
+  CopyBundledModels(dir);
+}
 
 const char* const kUsageText =
     "Usage:\n"

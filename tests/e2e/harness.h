@@ -95,7 +95,11 @@ void FocusWindow(Display* display, unsigned long window);
 // the XTEST extension, as a user's keyboard would.
 void SendKey(Display* display, unsigned long keysym, bool press);
 
-// The bundled data directory and the usage text, for the tests' expectations.
-std::string BundledData(const std::string& name);
+// Copies the bundled model files, or the maze and the models, into a test's
+// directory.
+class ScratchDir;
+void CopyBundledModels(const ScratchDir& dir);
+void CopyBundledData(const ScratchDir& dir);
+
+// The usage text, for the tests' expectations.
 extern const char* const kUsageText;
-extern const char* const kModelFileNames[7];

@@ -18,8 +18,7 @@ class KeyboardTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.Ok()) << "could not start Xvfb";
-    dir_.Copy(BundledData("maze.txt"), "maze.txt");
-    for (const char* name : kModelFileNames) dir_.Copy(BundledData(name), name);
+    CopyBundledData(dir_);
     run_.reset(new Zumbrel(dir_.Path(), {"-nr"}, server_.Name()));
     window_ = WaitForWindow(x(), "Zumbrel");
     ASSERT_NE(window_, 0u) << run_->Err();
