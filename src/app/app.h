@@ -1,6 +1,8 @@
 // app.h: the application shell: options, GLUT callbacks and their globals.
 #pragma once
 
+#include <cstdint>
+
 void ParseArguments(int argc, char** argv);
 void PrintUsage();
 
@@ -18,6 +20,7 @@ void PrintFrameReport(int elapsed);
 
 extern int gWindowId;
 extern int gStartTime;
-extern int gUpdateCount;
-extern int gFrameCount;
+// 64 bits: at thousands of frames a second, 32 would overflow within weeks.
+extern int64_t gUpdateCount;
+extern int64_t gFrameCount;
 extern int gNowTime;

@@ -6,7 +6,7 @@
 #include "render/render.h"
 #include "world/maze.h"
 
-int gFrameCount = 0;
+int64_t gFrameCount = 0;
 int gNowTime = 0;  // seconds, the clock at the last report
 
 // Rates are averages since start-up. Elapsed time may be 0 seconds: the
@@ -19,7 +19,7 @@ void PrintFrameReport(int elapsed) {
 }
 
 void CountFrame() {
-  int old = gFrameCount;
+  int64_t old = gFrameCount;
   gFrameCount++;
   if (old % 100 != 99) return;  // not the 100th, 200th, ... frame
   gNowTime = static_cast<int>(time(nullptr));

@@ -14,6 +14,6 @@ int gWindowId = 0;
 int gStartTime = 0;  // seconds, the clock at start-up
 
 // Counters for the frame report.
-int gUpdateCount = 0;
+int64_t gUpdateCount = 0;
 int gObjectsDrawn = 0;
 int gObjectTotal = 0;

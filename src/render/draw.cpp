@@ -7,7 +7,7 @@
 #include "render/render.h"
 #include "world/maze.h"
 
-// Spin of orbs and teleports about the vertical axis, in degrees.
+// Spin of orbs and teleports about the vertical axis, in degrees, [0, 360).
 float gSpinAngle = 0;
 
 namespace {
@@ -25,7 +25,10 @@ const double kDirectionLimit = -0.70710678118;
 // Distances up to this are drawn at full brightness.
 const double kFullBrightness = 10;
 
+// The spin is kept within a turn: a float that only grew would stop changing
+// at 2^25 degrees, some hours into a fast run, and the orbs would freeze.
 const float kSpinStep = 2;
+const float kFullTurn = 360;
 
 // In double precision, rounded once to float.
 float Distance(Point2 from, Point2 to) {
@@ -84,7 +87,7 @@ void Maze::Draw() {
   DrawList(*this, kWall, s, c);
   DrawList(*this, kOrb, s, c);
   DrawList(*this, kTeleport, s, c);
-  gSpinAngle += kSpinStep;
+  gSpinAngle = std::fmod(gSpinAngle + kSpinStep, kFullTurn);
   DrawList(*this, kPedestal, s, c);
   DrawList(*this, kDoor, s, c);
 

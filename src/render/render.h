@@ -4,4 +4,4 @@
 extern bool gUseAlpha;       // blend, with the distance shade as alpha
 extern bool gRotateObjects;  // spin orbs and teleports
 extern int gObjectsDrawn;    // instances drawn in the last frame
-extern float gSpinAngle;     // degrees, grows by 2 every frame
+extern float gSpinAngle;     // degrees in [0, 360), 2 more every frame

@@ -1,4 +1,4 @@
-// maze.cpp: the Maze's construction, its growing component lists, fatal errors.
+// maze.cpp: the Maze's construction and its growing component lists.
 #include "world/maze.h"
 
 #include <cerrno>
@@ -6,11 +6,6 @@
 
 // Lists grow by this many slots at a time.
 static const int kListStep = 20;
-
-void Fatal(const char* message) {
-  perror(message);
-  exit(1);
-}
 
 Maze::Maze()
     : start{0, 0},

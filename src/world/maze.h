@@ -106,6 +106,10 @@ class Maze {
 // exit status 1. Messages end in two blanks, before perror's colon.
 [[noreturn]] void Fatal(const char* message);
 
+// Opens a data file of the working directory for reading as text. Returns
+// null, with errno set, when it cannot be opened or is a directory.
+FILE* OpenDataFile(const char* name);
+
 // The one world, and the globals the world reads and writes; all are defined
 // with the program entry.
 extern Maze gMaze;

@@ -41,7 +41,7 @@ static void PrintStatistics(const Maze& maze) {
 }
 
 void Maze::LoadMaze() {
-  FILE* file = fopen("maze.txt", "rt");
+  FILE* file = OpenDataFile("maze.txt");
   if (file == nullptr) Fatal("Unable to open the maze file. Aborting.  ");
 
   // Every read is a row of its own; a NUL byte ends what the read holds.

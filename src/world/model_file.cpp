@@ -110,7 +110,7 @@ void Maze::LoadComponentModels() {
   FILE* files[kNumModelKinds];
   int openErrors[kNumModelKinds];
   for (int m = 0; m < kNumModelKinds; m++) {
-    files[m] = fopen(kModelFiles[m].name, "rt");
+    files[m] = OpenDataFile(kModelFiles[m].name);
     openErrors[m] = errno;
   }
   for (int m = 0; m < kNumModelKinds; m++) {

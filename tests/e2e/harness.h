@@ -32,9 +32,11 @@ class XServer {
 // so that lines can be read while it runs. Ended on destruction if still up.
 class Zumbrel {
  public:
-  // display: the DISPLAY to give it, or empty to give it none.
+  // display: the DISPLAY to give it, or empty to give it none. limitMemory
+  // caps what it may allocate at 2 GiB, so that a huge allocation fails alike
+  // on every machine.
   Zumbrel(const std::string& dir, const std::vector<std::string>& args,
-          const std::string& display);
+          const std::string& display, bool limitMemory = false);
   ~Zumbrel();
   Zumbrel(const Zumbrel&) = delete;
   Zumbrel& operator=(const Zumbrel&) = delete;

@@ -1,8 +1,9 @@
-// gl_recorder.cpp: records GL and GLU calls in place of the real libraries.
+// gl_recorder.cpp: records GL, GLU and GLUT calls in place of the real libraries.
 #include "gl_recorder.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <GL/glut.h>
 
 static std::vector<GlCall> gCalls;
 
@@ -36,6 +37,18 @@ void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX,
                GLdouble centerY, GLdouble centerZ, GLdouble upX, GLdouble upY,
                GLdouble upZ) {
   Record("gluLookAt", {eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ});
+}
+
+void glClear(GLbitfield mask) { Record("glClear", {double(mask)}); }
+void glFlush() { Record("glFlush", {}); }
+
+void glutSwapBuffers() { Record("glutSwapBuffers", {}); }
+void glutPostWindowRedisplay(int window) {
+  Record("glutPostWindowRedisplay", {double(window)});
+}
+void glutTimerFunc(unsigned int milliseconds, void (*callback)(int), int value) {
+  Record("glutTimerFunc", {double(milliseconds), double(value)},
+         reinterpret_cast<const void*>(callback));
 }
 
 }  // extern "C"

@@ -1,5 +1,5 @@
-// gl_recorder.h: a stand-in for the GL and GLU calls the renderer makes, which
-// records each call and its arguments instead of drawing.
+// gl_recorder.h: a stand-in for the GL, GLU and GLUT calls the renderer and
+// the callbacks make, which records each call and its arguments instead.
 #pragma once
 
 #include <string>

@@ -8,6 +8,7 @@
 
 #include "gl_recorder/gl_recorder.h"
 #include "render/render.h"
+#include "test_maze.h"
 #include "world/maze.h"
 
 namespace {
@@ -30,7 +31,7 @@ class DrawTest : public testing::Test {
     gRotateObjects = true;
     gSpinAngle = 0;
     for (int m = 0; m < kNumModelKinds; m++) GiveModel(static_cast<ModelKind>(m), 1);
-    maze_.modelCount[kStartModel] = 0;  // counted only where a test wants it
+    GiveModel(kStartModel, 0);  // counted only where a test wants it
     ClearGlCalls();
   }
   void TearDown() override {
@@ -38,9 +39,10 @@ class DrawTest : public testing::Test {
     gRotateObjects = true;
   }
 
-  // A model of white polygons of three vertices each.
+  // Replaces a model with one of polygons of three vertices each.
   void GiveModel(ModelKind m, int polygons) {
-    maze_.model[m] = new Polygon*[polygons > 0 ? polygons : 1];
+    FreeModel(maze_.model[m], maze_.modelCount[m]);
+    maze_.model[m] = static_cast<PolygonList>(malloc(sizeof(Polygon*) * (polygons + 1)));
     maze_.modelCount[m] = polygons;
     for (int i = 0; i < polygons; i++) {
       Polygon* p = new Polygon;
@@ -105,24 +107,25 @@ class DrawTest : public testing::Test {
     return instances;
   }
 
-  Maze maze_;
+  TestMaze maze_;
   Instance start_;
 };
 
 }  // namespace
 
 TEST_F(DrawTest, LooksTwentyAheadAtHeightThreeInDoublePrecision) {
-  maze_.walker = Point2{12.5f, -7.25f};
+  maze_.walker = Point2{1000.25f, -777.5f};
   maze_.eyeHeight = 7;
   maze_.heading = 0.7f;
   DrawFrame();
   float s = static_cast<float>(-std::sin(static_cast<double>(0.7f)));
   float c = static_cast<float>(std::cos(static_cast<double>(0.7f)));
-  std::vector<double> expected = {12.5, -7.25, 7, 12.5 + 20.0 * s, -7.25 + 20.0 * c,
-                                  3,    0,     0, 1};
+  std::vector<double> expected = {1000.25, -777.5, 7, 1000.25 + 20.0 * s, -777.5 + 20.0 * c,
+                                  3,       0,      0, 1};
   EXPECT_EQ(RecordedGlCalls()[1].args, expected);
   // The target is not rounded to single precision on the way.
-  EXPECT_NE(RecordedGlCalls()[1].args[3], static_cast<double>(12.5f + 20.0f * s));
+  EXPECT_NE(RecordedGlCalls()[1].args[3], static_cast<double>(static_cast<float>(expected[3])));
+  EXPECT_NE(RecordedGlCalls()[1].args[4], static_cast<double>(static_cast<float>(expected[4])));
 }
 
 TEST_F(DrawTest, PreclipsAtTheFarPlaneAndShadesByDistance) {
@@ -185,7 +188,7 @@ TEST_F(DrawTest, DrawsTheListsInFixedOrderEachWithItsModel) {
 }
 
 TEST_F(DrawTest, AnEmptyModelDrawsAndCountsNothing) {
-  maze_.modelCount[kWallModel] = 0;
+  GiveModel(kWallModel, 0);
   Add(kSpace, 0, 20);
   Add(kWall, 0, 10);
   std::vector<Instance> drawn = DrawFrame();

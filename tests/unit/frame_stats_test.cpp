@@ -63,3 +63,22 @@ TEST_F(FrameReportTest, NoElapsedTimeGivesInfiniteRates) {
   EXPECT_EQ(Report(0),
             "Average fps: updated inf, display inf. preclipping hit rate: 0.0 % \n");
 }
+
+TEST_F(FrameReportTest, CountersRunPastThirtyTwoBitsAndTheFiguresStayRight) {
+  // 2147483599 frames: the next one is a hundredth, then the count passes
+  // the largest 32-bit int.
+  gFrameCount = 2147483599;
+  StdoutCapture capture;
+  for (int frame = 0; frame < 200; frame++) CountFrame();
+  std::string reports = capture.Take();
+  EXPECT_EQ(gFrameCount, 2147483799);
+  size_t first = reports.find("Average fps");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(reports.find("Average fps", first + 1), std::string::npos);
+
+  // A month at 2,000 frames and 20 ticks a second.
+  gFrameCount = 5184000000;
+  gUpdateCount = 51840000;
+  EXPECT_EQ(Report(2592000),
+            "Average fps: updated 20, display 2000. preclipping hit rate: 100.0 % \n");
+}

@@ -6,12 +6,13 @@
 
 #include "capture.h"
 #include "support/scratch.h"
+#include "test_maze.h"
 #include "world/maze.h"
 
 namespace {
 
 struct Loaded {
-  Maze maze;
+  TestMaze maze;
   std::string output;
 };
 
@@ -155,7 +156,7 @@ TEST(MazeFileTest, StatisticsShowUsedAndAllocatedAfterGrowth) {
 TEST(MazeFileDeathTest, AMissingFileIsFatal) {
   ScratchDir dir;
   WorkingDir cd(dir.Path());
-  Maze maze;
+  TestMaze maze;
   EXPECT_EXIT(maze.LoadMaze(), testing::ExitedWithCode(1),
               testing::Eq("Unable to open the maze file. Aborting.  : "
                           "No such file or directory\n"));

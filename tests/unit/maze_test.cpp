@@ -2,10 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "test_maze.h"
 #include "world/maze.h"
 
 TEST(ComponentListTest, StartsWithTwentyEmptySlotsPerKind) {
-  Maze maze;
+  TestMaze maze;
   for (int k = 0; k < kNumComponentKinds; k++) {
     EXPECT_EQ(maze.allocated[k], 20);
     EXPECT_EQ(maze.used[k], 0);
@@ -20,7 +21,7 @@ TEST(ComponentListTest, StartsWithTwentyEmptySlotsPerKind) {
 }
 
 TEST(ComponentListTest, GrowsByTwentyAndKeepsEveryEntry) {
-  Maze maze;
+  TestMaze maze;
   for (int i = 0; i < 41; i++) {
     int slot = maze.GetNextFreeIndex(maze.list[kOrb]);
     ASSERT_EQ(slot, i);
@@ -43,7 +44,7 @@ TEST(ComponentListTest, GrowsByTwentyAndKeepsEveryEntry) {
 }
 
 TEST(ComponentListTest, PicksTheListByItsStorage) {
-  Maze maze;
+  TestMaze maze;
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kPedestal]), 0);
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kPedestal]), 1);
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kSpace]), 0);
@@ -52,7 +53,7 @@ TEST(ComponentListTest, PicksTheListByItsStorage) {
 }
 
 TEST(ComponentListDeathTest, UnknownStorageIsFatal) {
-  Maze maze;
+  TestMaze maze;
   Point2 stranger[1];
   EXPECT_EXIT(maze.GetNextFreeIndex(stranger), testing::ExitedWithCode(1),
               testing::Eq("Invalid component list passed to GetNextFreeIndex. "

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "test_maze.h"
 #include "world/maze.h"
 
 namespace {
@@ -22,7 +23,7 @@ class UpdateTest : public testing::Test {
     }
     return false;
   }
-  Maze maze_;
+  TestMaze maze_;
 };
 
 }  // namespace
