@@ -6,6 +6,7 @@
 
 #include "render/render.h"
 #include "world/maze.h"
+#include "world/row_index.h"
 
 // Spin of orbs and teleports about the vertical axis, in degrees, [0, 360).
 float gSpinAngle = 0;
@@ -21,6 +22,10 @@ const double kLookHeight = 3;
 // is kept as the decimal it has always been.
 const double kFarLimit = 110;
 const double kDirectionLimit = -0.70710678118;
+
+// Cells further than this on either axis are beyond the far plane, whatever
+// the rounding: the window the row index is asked for.
+const double kIndexReach = kFarLimit + 5;
 
 // Distances up to this are drawn at full brightness.
 const double kFullBrightness = 10;
@@ -54,20 +59,32 @@ float Shade(float distance) {
 
 }  // namespace
 
-// Places the kind's model at every visible cell of its list.
+// Places the kind's model at every visible cell of its list, in list order.
+// Only cells within reach of the far plane can be visible: the row index
+// finds those, and entries it does not cover are tested one by one.
 static void DrawList(Maze& maze, ComponentKind kind, float s, float c) {
   ModelKind m = kListModel[kind];
   bool spins = gRotateObjects && (kind == kOrb || kind == kTeleport);
-  for (int i = 0; i < maze.used[kind]; i++) {
+  Point2 eye = maze.walker;
+  auto drawIfVisible = [&](int i) {
     Point2 p = maze.list[kind][i];
-    float d = Distance(maze.walker, p);
-    if (!IsVisible(maze.walker, p, s, c, d)) continue;
+    float d = Distance(eye, p);
+    if (!IsVisible(eye, p, s, c, d)) return false;
     glPushMatrix();
     glTranslatef(p.x, p.y, 0);
     if (spins) glRotatef(gSpinAngle, 0, 0, 1);
     gObjectsDrawn += maze.DrawComponent(maze.model[m], maze.modelCount[m], d);
     glPopMatrix();
-  }
+    return false;
+  };
+
+  const RowIndex& index = maze.rowIndex[kind];
+  int scanFrom = index.count;
+  // Taken orbs are far from where they were loaded: near them, scan.
+  if (kind == kOrb && MayReachTakenOrbs(eye.x, eye.y, kIndexReach)) scanFrom = 0;
+  if (scanFrom > 0)
+    VisitIndexedNear(index, maze.list[kind], eye.x, eye.y, kIndexReach, drawIfVisible);
+  for (int i = scanFrom; i < maze.used[kind]; i++) drawIfVisible(i);
 }
 
 // Every transform is multiplied onto the projection matrix; the modelview

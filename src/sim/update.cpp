@@ -1,8 +1,10 @@
 // update.cpp: one tick of the world: walking, walls, orbs, eye height, teleports.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 #include "world/maze.h"
+#include "world/row_index.h"
 
 namespace {
 
@@ -17,12 +19,35 @@ const float kEyeResting = 3;
 const float kEyeSinking = 0.5f;
 const float kEyeAfterTeleport = 40;
 
-// Where a picked-up orb goes: far outside every test and beyond drawing.
-const Point2 kOrbTaken = {-100000, -100000};
-
 bool IsOnCell(Point2 walker, Point2 cell) {
   return std::fabs(static_cast<double>(walker.x) - cell.x) < kHalfCell &&
          std::fabs(static_cast<double>(walker.y) - cell.y) < kHalfCell;
+}
+
+// The first entry of a list after the given index whose cell the walker is
+// on, or -1: what a scan of the list in order would find, found through the
+// row index where it covers the list.
+int NextUnderWalker(const Maze& maze, ComponentKind kind, int after) {
+  const Point2* list = maze.list[kind];
+  const RowIndex& index = maze.rowIndex[kind];
+  int from = after + 1;
+  Point2 walker = maze.walker;
+
+  // Taken orbs have left the cells they were loaded on: near their new
+  // place only a scan finds them.
+  if (kind != kOrb || !MayReachTakenOrbs(walker.x, walker.y, kHalfCell)) {
+    int found = -1;
+    VisitIndexedNear(index, list, walker.x, walker.y, kHalfCell, [&](int i) {
+      if (i < from || !IsOnCell(walker, list[i])) return false;
+      found = i;
+      return true;
+    });
+    if (found >= 0) return found;
+    from = std::max(from, index.count);
+  }
+  for (int i = from; i < maze.used[kind]; i++)
+    if (IsOnCell(walker, list[i])) return i;
+  return -1;
 }
 
 // Adds a step to a stored coordinate, in double precision, rounded once.
@@ -64,34 +89,27 @@ void Maze::Update() {
   CheckTeleports();
 }
 
-bool Maze::PositionIsFree() {
-  for (int i = 0; i < used[kWall]; i++)
-    if (IsOnCell(walker, list[kWall][i])) return false;
-  return true;
-}
+bool Maze::PositionIsFree() { return NextUnderWalker(*this, kWall, -1) < 0; }
 
 // Takes at most one orb a tick, leaving a pedestal on its cell, so a walker
 // who stays keeps the raised eye through the pedestal.
 bool Maze::CheckOrbsAndPedestals() {
-  for (int i = 0; i < used[kOrb]; i++) {
-    if (!IsOnCell(walker, list[kOrb][i])) continue;
-    Point2 orb = list[kOrb][i];
+  int orb = NextUnderWalker(*this, kOrb, -1);
+  if (orb >= 0) {
+    Point2 place = list[kOrb][orb];
     int slot = GetNextFreeIndex(list[kPedestal]);
-    list[kPedestal][slot] = orb;
-    list[kOrb][i] = kOrbTaken;
+    list[kPedestal][slot] = place;
+    list[kOrb][orb] = kOrbTaken;
     return true;
   }
-  for (int i = 0; i < used[kPedestal]; i++)
-    if (IsOnCell(walker, list[kPedestal][i])) return true;
-  return false;
+  return NextUnderWalker(*this, kPedestal, -1) >= 0;
 }
 
 // A jump lands on the centre of a space cell, 5 units or more from every
 // teleport in a maze read from a map, so the rest of the loop finds no more.
 void Maze::CheckTeleports() {
   if (used[kSpace] == 0) return;  // nowhere to throw the walker: it stays
-  for (int i = 0; i < used[kTeleport]; i++) {
-    if (!IsOnCell(walker, list[kTeleport][i])) continue;
+  for (int i = -1; (i = NextUnderWalker(*this, kTeleport, i)) >= 0;) {
     walker = list[kSpace][rand() % used[kSpace]];
     eyeHeight = kEyeAfterTeleport;
   }

@@ -61,6 +61,22 @@ struct Polygon {
 // A model: an array of modelCount[k] polygon pointers.
 typedef Polygon** PolygonList;
 
+// Where a picked-up orb goes: far outside every test and beyond drawing.
+constexpr Point2 kOrbTaken = {-100000, -100000};
+
+// Looks up list entries by map row. The maze reader appends cells row by row,
+// left to right, at x = 5 column and y = -5 row, so each row's entries are
+// one run of the list, in x order. The index covers a prefix of the list, the
+// entries there when it was built; entries appended later (pedestals, while
+// walking) are not in it and are scanned. A list not in that order gets an
+// empty index and is scanned whole. Lookups are in world/row_index.h.
+struct RowIndex {
+  int count = 0;            // entries covered: the first count of the list
+  int rows = 0;
+  int* rowStart = nullptr;  // rows + 1 offsets: row r is [rowStart[r], rowStart[r + 1])
+  float* homeX = nullptr;   // orbs only, which move when taken: x as loaded
+};
+
 // All world state: the component lists, the models, the start and the walker.
 // The entries k of allocated, used and list make up kind k's component list;
 // slots are reserved only through GetNextFreeIndex.
@@ -71,6 +87,7 @@ class Maze {
   // World (lists, maze file, model files)
   int GetNextFreeIndex(const Point2* storage);
   void LoadMaze();
+  void IndexRows();
   // name: the file's name, for the messages about a malformed file.
   void LoadPolygonList(FILE* file, PolygonList& polygons, int& count,
                        const char* name);
@@ -97,6 +114,10 @@ class Maze {
   float speed;     // walking step per tick: +1, -1 or 0
   float heading;   // radians; 0 faces +y, growing turns left
   float turnRate;  // +1 left, -1 right, 0 still
+
+  // Where each map row starts in each list, so that a frame or a tick looks
+  // only at the cells near the walker (world/row_index.h).
+  RowIndex rowIndex[kNumComponentKinds];
 
  private:
   void AddComponent(ComponentKind kind, int x, int y);

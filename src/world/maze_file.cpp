@@ -71,4 +71,6 @@ void Maze::LoadMaze() {
   // drawn every frame.
   gObjectTotal = 1;
   for (int k = 0; k < kNumComponentKinds; k++) gObjectTotal += allocated[k];
+
+  IndexRows();
 }

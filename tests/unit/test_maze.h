@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "world/maze.h"
+#include "world/row_index.h"
 
 // Frees a model as the reader builds it: polygons made with new, their
 // vertex arrays and the list itself with malloc.
@@ -22,7 +23,10 @@ struct TestMaze : Maze {
   TestMaze(const TestMaze&) = delete;
   TestMaze& operator=(const TestMaze&) = delete;
   ~TestMaze() {
-    for (int k = 0; k < kNumComponentKinds; k++) free(list[k]);
+    for (int k = 0; k < kNumComponentKinds; k++) {
+      free(list[k]);
+      ClearRowIndex(rowIndex[k]);
+    }
     for (int m = 0; m < kNumModelKinds; m++) FreeModel(model[m], modelCount[m]);
   }
 };

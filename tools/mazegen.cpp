@@ -1,0 +1,103 @@
+// mazegen.cpp: a maze carved from a grid of rooms, with loops, a start and
+// the requested doors, orbs, pedestals and teleports.
+#include "mazegen.h"
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// Rooms sit at odd rows and columns; the walls between them are carved away
+// by a depth-first walk, so every room is reachable from every other.
+void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& random) {
+  auto at = [&](int row, int col) -> char& {
+    return grid[static_cast<size_t>(row) * (width + 1) + col];
+  };
+  std::vector<int> stack = {1 * width + 1};
+  at(1, 1) = '.';
+  while (!stack.empty()) {
+    int row = stack.back() / width, col = stack.back() % width;
+    int options[4], count = 0;
+    static const int kSteps[4][2] = {{-2, 0}, {2, 0}, {0, -2}, {0, 2}};
+    for (int d = 0; d < 4; d++) {
+      int r = row + kSteps[d][0], c = col + kSteps[d][1];
+      if (r > 0 && r < height - 1 && c > 0 && c < width - 1 && at(r, c) == '#')
+        options[count++] = d;
+    }
+    if (count == 0) {
+      stack.pop_back();
+      continue;
+    }
+    int d = options[random() % count];
+    at(row + kSteps[d][0] / 2, col + kSteps[d][1] / 2) = '.';
+    at(row + kSteps[d][0], col + kSteps[d][1]) = '.';
+    stack.push_back((row + kSteps[d][0]) * width + col + kSteps[d][1]);
+  }
+
+  // Loops: knock through one wall between rooms in twenty.
+  for (int row = 1; row < height - 1; row++) {
+    for (int col = 1; col < width - 1; col++) {
+      bool between = (row % 2 == 1) != (col % 2 == 1);
+      if (!between || at(row, col) != '#' || random() % 20 != 0) continue;
+      bool across = row % 2 == 1 ? at(row, col - 1) == '.' && at(row, col + 1) == '.'
+                                 : at(row - 1, col) == '.' && at(row + 1, col) == '.';
+      if (across) at(row, col) = '.';
+    }
+  }
+}
+
+// Puts count of a character on cells drawn from candidates, which it uses up.
+void Place(std::string& grid, std::vector<size_t>& candidates, int count, char what,
+           std::mt19937_64& random) {
+  for (int i = 0; i < count; i++) {
+    size_t pick = random() % candidates.size();
+    grid[candidates[pick]] = what;
+    candidates[pick] = candidates.back();
+    candidates.pop_back();
+  }
+}
+
+}  // namespace
+
+bool GenerateMaze(const MazeSpec& spec, std::string& maze, std::string& error) {
+  if (spec.width > kWidestMaze) {
+    error = "width " + std::to_string(spec.width) + " is more than " +
+            std::to_string(kWidestMaze) + ", the widest row the maze reader takes";
+    return false;
+  }
+  if (spec.width < 3 || spec.height < 3) {
+    error = "a maze is at least 3 by 3 cells";
+    return false;
+  }
+  if (spec.doors < 0 || spec.orbs < 0 || spec.pedestals < 0 || spec.teleports < 0) {
+    error = "counts of doors, orbs, pedestals and teleports cannot be negative";
+    return false;
+  }
+
+  std::mt19937_64 random(spec.seed);
+  std::string grid;
+  grid.reserve(static_cast<size_t>(spec.width + 1) * spec.height);
+  for (int row = 0; row < spec.height; row++) grid.append(spec.width, '#').push_back('\n');
+  CarveRooms(grid, spec.width, spec.height, random);
+
+  // Doors stand in the passages between rooms; the start and the rest on
+  // any other open cell.
+  std::vector<size_t> passages, rooms;
+  for (size_t i = 0; i < grid.size(); i++) {
+    if (grid[i] != '.') continue;
+    size_t row = i / (spec.width + 1), col = i % (spec.width + 1);
+    ((row % 2 == 1) != (col % 2 == 1) ? passages : rooms).push_back(i);
+  }
+  if (static_cast<size_t>(spec.doors) > passages.size() ||
+      1 + static_cast<size_t>(spec.orbs) + spec.pedestals + spec.teleports > rooms.size()) {
+    error = "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
+    return false;
+  }
+  Place(grid, passages, spec.doors, 'D', random);
+  Place(grid, rooms, 1, 'X', random);
+  Place(grid, rooms, spec.orbs, 'O', random);
+  Place(grid, rooms, spec.pedestals, 'P', random);
+  Place(grid, rooms, spec.teleports, 'T', random);
+  maze.swap(grid);
+  return true;
+}

@@ -1,0 +1,81 @@
+// mazegen_main.cpp: zumbrel-mazegen, which writes a generated maze to stdout.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "mazegen.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: zumbrel-mazegen [options] > maze.txt\n"
+    "  --width N      cells across, border included (3 to 510; default 31)\n"
+    "  --height N     cells down, border included (3 or more; default 31)\n"
+    "  --seed N       the same seed gives the same maze (default 1)\n"
+    "  --doors N      doors in passages (default 5)\n"
+    "  --orbs N       orbs (default 5)\n"
+    "  --pedestals N  pedestals (default 5)\n"
+    "  --teleports N  teleports (default 5)\n";
+
+[[noreturn]] void Fail(const std::string& message) {
+  fprintf(stderr, "zumbrel-mazegen: %s\n", message.c_str());
+  exit(1);
+}
+
+// A whole, non-negative decimal number, or the program ends.
+uint64_t Number(const char* option, const char* text) {
+  if (text == nullptr) Fail(std::string(option) + " needs a number");
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long value = strtoull(text, &end, 10);
+  if (*text == '\0' || *text == '-' || *end != '\0' || errno == ERANGE)
+    Fail(std::string(option) + " needs a whole number, not '" + text + "'");
+  return value;
+}
+
+int Count(const char* option, const char* text) {
+  uint64_t value = Number(option, text);
+  if (value > 100000000) Fail(std::string(option) + " " + text + " is too large");
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  MazeSpec spec;
+  for (int i = 1; i < argc; i++) {
+    const char* option = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (strcmp(option, "--help") == 0) {
+      fputs(kUsage, stdout);
+      return 0;
+    }
+    if (strcmp(option, "--width") == 0) {
+      spec.width = Count(option, value);
+    } else if (strcmp(option, "--height") == 0) {
+      spec.height = Count(option, value);
+    } else if (strcmp(option, "--seed") == 0) {
+      spec.seed = Number(option, value);
+    } else if (strcmp(option, "--doors") == 0) {
+      spec.doors = Count(option, value);
+    } else if (strcmp(option, "--orbs") == 0) {
+      spec.orbs = Count(option, value);
+    } else if (strcmp(option, "--pedestals") == 0) {
+      spec.pedestals = Count(option, value);
+    } else if (strcmp(option, "--teleports") == 0) {
+      spec.teleports = Count(option, value);
+    } else {
+      fputs(kUsage, stderr);
+      Fail(std::string("unknown option '") + option + "'");
+    }
+    i++;
+  }
+
+  std::string maze, error;
+  if (!GenerateMaze(spec, maze, error)) Fail(error);
+  fwrite(maze.data(), 1, maze.size(), stdout);
+  return ferror(stdout) ? 1 : 0;
+}
