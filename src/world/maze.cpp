@@ -2,6 +2,7 @@
 #include "world/maze.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 
 // Lists grow by this many slots at a time.
@@ -16,6 +17,7 @@ Maze::Maze()
       turnRate(0) {
   for (int k = 0; k < kNumComponentKinds; k++) {
     allocated[k] = kListStep;
+    capacity[k] = kListStep;
     used[k] = 0;
     list[k] = static_cast<Point2*>(malloc(kListStep * sizeof(Point2)));
     if (list[k] == nullptr) Fatal("Unable to allocate memory  ");
@@ -38,10 +40,17 @@ int Maze::GetNextFreeIndex(const Point2* storage) {
 
   if (used[k] >= allocated[k]) {
     allocated[k] += kListStep;
-    size_t bytes = static_cast<size_t>(allocated[k]) * sizeof(Point2);
-    Point2* grown = static_cast<Point2*>(realloc(list[k], bytes));
-    if (grown == nullptr) Fatal("Unable to allocate memory  ");
-    list[k] = grown;
+    if (allocated[k] > capacity[k]) {
+      // The storage grows by half again, not by 20, so that reading a large
+      // maze takes time in proportion to its size: growing a long list by
+      // small steps moves it again and again.
+      int slots = std::max(allocated[k], capacity[k] + capacity[k] / 2);
+      size_t bytes = static_cast<size_t>(slots) * sizeof(Point2);
+      Point2* grown = static_cast<Point2*>(realloc(list[k], bytes));
+      if (grown == nullptr) Fatal("Unable to allocate memory  ");
+      list[k] = grown;
+      capacity[k] = slots;
+    }
   }
   return used[k]++;
 }

@@ -115,6 +115,10 @@ class Maze {
   float heading;   // radians; 0 faces +y, growing turns left
   float turnRate;  // +1 left, -1 right, 0 still
 
+  // Slots each list's storage really holds: allocated counts in steps of 20,
+  // as the statistics show, while the storage grows ahead of it.
+  int capacity[kNumComponentKinds];
+
   // Where each map row starts in each list, so that a frame or a tick looks
   // only at the cells near the walker (world/row_index.h).
   RowIndex rowIndex[kNumComponentKinds];

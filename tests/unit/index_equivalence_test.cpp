@@ -69,16 +69,19 @@ void TakeSomeOrbs(Maze& maze) {
 }
 
 // Places the walker somewhere worth testing: anywhere on or around the
-// grid, on a cell's centre, exactly 110 from one, far away, or by the taken
-// orbs.
+// grid, on a cell's centre, exactly 110 from one, far away, by the taken
+// orbs, or on an orb or a pedestal, appended ones included.
 void PlaceWalker(Maze& maze, std::mt19937& random) {
   auto uniform = [&](double lo, double hi) {
     return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
   };
   const Point2* walls = maze.list[kWall];
   Point2 cell = walls[random() % maze.used[kWall]];
-  switch (random() % 6) {
+  int orbs = maze.used[kOrb], pedestals = maze.used[kPedestal];
+  switch (random() % 8) {
     case 0: maze.walker = cell; break;
+    case 6: if (orbs) maze.walker = maze.list[kOrb][random() % orbs]; break;
+    case 7: if (pedestals) maze.walker = maze.list[kPedestal][random() % pedestals]; break;
     case 1: maze.walker = Point2{cell.x + 110, cell.y}; break;
     case 2: maze.walker = Point2{cell.x, cell.y - 110}; break;
     case 3: maze.walker = Point2{uniform(-1e7, 1e7), uniform(-1e7, 1e7)}; break;

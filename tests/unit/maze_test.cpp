@@ -43,6 +43,19 @@ TEST(ComponentListTest, GrowsByTwentyAndKeepsEveryEntry) {
   }
 }
 
+TEST(ComponentListTest, AllocatedCountsInTwentiesWhileTheStorageRunsAhead) {
+  TestMaze maze;
+  for (int i = 0; i < 10001; i++) {
+    int slot = maze.GetNextFreeIndex(maze.list[kWall]);
+    maze.list[kWall][slot] = Point2{static_cast<float>(i), 0};
+  }
+  EXPECT_EQ(maze.allocated[kWall], 10020);
+  EXPECT_GE(maze.capacity[kWall], 10020);
+  EXPECT_LE(maze.capacity[kWall], 10020 * 3 / 2 + 20);
+  EXPECT_EQ(maze.list[kWall][10000].x, 10000);
+  EXPECT_EQ(maze.list[kWall][0].x, 0);
+}
+
 TEST(ComponentListTest, PicksTheListByItsStorage) {
   TestMaze maze;
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kPedestal]), 0);
