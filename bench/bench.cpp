@@ -20,14 +20,14 @@ namespace {
 
 // A maze of about this many cells: rows as wide as the reader takes, and
 // one cell in a hundred each a door, an orb, a pedestal and a teleport.
-MazeSpec SpecOfSize(int cells) {
-  MazeSpec spec;
-  spec.width = 100;
-  while (spec.width < kWidestMaze && spec.width * spec.width < cells) spec.width++;
-  spec.height = cells / spec.width;
-  spec.seed = static_cast<uint64_t>(cells);
-  spec.doors = spec.orbs = spec.pedestals = spec.teleports = cells / 100;
-  return spec;
+MazeRequest RequestOfSize(int cells) {
+  MazeRequest request;
+  request.width = 100;
+  while (request.width < kWidestMaze && request.width * request.width < cells) request.width++;
+  request.height = cells / request.width;
+  request.seed = static_cast<uint64_t>(cells);
+  request.doors = request.orbs = request.pedestals = request.teleports = cells / 100;
+  return request;
 }
 
 // A directory holding maze.txt for each size, written once.
@@ -38,7 +38,7 @@ std::string MazeDirectory(int cells) {
   char pattern[] = "/tmp/zumbrel-bench-XXXXXX";
   if (mkdtemp(pattern) == nullptr) abort();
   std::string maze, error;
-  if (!GenerateMaze(SpecOfSize(cells), maze, error)) abort();
+  if (!GenerateMaze(RequestOfSize(cells), maze, error)) abort();
   FILE* file = fopen((std::string(pattern) + "/maze.txt").c_str(), "wb");
   fwrite(maze.data(), 1, maze.size(), file);
   fclose(file);

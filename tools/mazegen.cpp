@@ -59,45 +59,45 @@ void Place(std::string& grid, std::vector<size_t>& candidates, int count, char w
 
 }  // namespace
 
-bool GenerateMaze(const MazeSpec& spec, std::string& maze, std::string& error) {
-  if (spec.width > kWidestMaze) {
-    error = "width " + std::to_string(spec.width) + " is more than " +
+bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& error) {
+  if (request.width > kWidestMaze) {
+    error = "width " + std::to_string(request.width) + " is more than " +
             std::to_string(kWidestMaze) + ", the widest row the maze reader takes";
     return false;
   }
-  if (spec.width < 3 || spec.height < 3) {
+  if (request.width < 3 || request.height < 3) {
     error = "a maze is at least 3 by 3 cells";
     return false;
   }
-  if (spec.doors < 0 || spec.orbs < 0 || spec.pedestals < 0 || spec.teleports < 0) {
+  if (request.doors < 0 || request.orbs < 0 || request.pedestals < 0 || request.teleports < 0) {
     error = "counts of doors, orbs, pedestals and teleports cannot be negative";
     return false;
   }
 
-  std::mt19937_64 random(spec.seed);
+  std::mt19937_64 random(request.seed);
   std::string grid;
-  grid.reserve(static_cast<size_t>(spec.width + 1) * spec.height);
-  for (int row = 0; row < spec.height; row++) grid.append(spec.width, '#').push_back('\n');
-  CarveRooms(grid, spec.width, spec.height, random);
+  grid.reserve(static_cast<size_t>(request.width + 1) * request.height);
+  for (int row = 0; row < request.height; row++) grid.append(request.width, '#').push_back('\n');
+  CarveRooms(grid, request.width, request.height, random);
 
   // Doors stand in the passages between rooms; the start and the rest on
   // any other open cell.
   std::vector<size_t> passages, rooms;
   for (size_t i = 0; i < grid.size(); i++) {
     if (grid[i] != '.') continue;
-    size_t row = i / (spec.width + 1), col = i % (spec.width + 1);
+    size_t row = i / (request.width + 1), col = i % (request.width + 1);
     ((row % 2 == 1) != (col % 2 == 1) ? passages : rooms).push_back(i);
   }
-  if (static_cast<size_t>(spec.doors) > passages.size() ||
-      1 + static_cast<size_t>(spec.orbs) + spec.pedestals + spec.teleports > rooms.size()) {
+  if (static_cast<size_t>(request.doors) > passages.size() ||
+      1 + static_cast<size_t>(request.orbs) + request.pedestals + request.teleports > rooms.size()) {
     error = "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
     return false;
   }
-  Place(grid, passages, spec.doors, 'D', random);
+  Place(grid, passages, request.doors, 'D', random);
   Place(grid, rooms, 1, 'X', random);
-  Place(grid, rooms, spec.orbs, 'O', random);
-  Place(grid, rooms, spec.pedestals, 'P', random);
-  Place(grid, rooms, spec.teleports, 'T', random);
+  Place(grid, rooms, request.orbs, 'O', random);
+  Place(grid, rooms, request.pedestals, 'P', random);
+  Place(grid, rooms, request.teleports, 'T', random);
   maze.swap(grid);
   return true;
 }

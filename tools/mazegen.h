@@ -7,7 +7,7 @@
 // The maze reader starts a new row after this many characters.
 constexpr int kWidestMaze = 510;
 
-struct MazeSpec {
+struct MazeRequest {
   int width = 31;  // cells, border included: 3 to kWidestMaze
   int height = 31; // cells, border included: 3 or more
   uint64_t seed = 1;
@@ -19,6 +19,6 @@ struct MazeSpec {
 
 // The maze as the file holds it: rows of width characters and a newline,
 // closed by walls, with one start and every open cell reachable from it.
-// The same spec gives the same bytes. Returns false, with a message in
-// error, for a spec that cannot be met.
-bool GenerateMaze(const MazeSpec& spec, std::string& maze, std::string& error);
+// The same request gives the same bytes. Returns false, with a message in
+// error, for a request that cannot be met.
+bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& error);

@@ -45,7 +45,7 @@ int Count(const char* option, const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  MazeSpec spec;
+  MazeRequest request;
   for (int i = 1; i < argc; i++) {
     const char* option = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -54,19 +54,19 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (strcmp(option, "--width") == 0) {
-      spec.width = Count(option, value);
+      request.width = Count(option, value);
     } else if (strcmp(option, "--height") == 0) {
-      spec.height = Count(option, value);
+      request.height = Count(option, value);
     } else if (strcmp(option, "--seed") == 0) {
-      spec.seed = Number(option, value);
+      request.seed = Number(option, value);
     } else if (strcmp(option, "--doors") == 0) {
-      spec.doors = Count(option, value);
+      request.doors = Count(option, value);
     } else if (strcmp(option, "--orbs") == 0) {
-      spec.orbs = Count(option, value);
+      request.orbs = Count(option, value);
     } else if (strcmp(option, "--pedestals") == 0) {
-      spec.pedestals = Count(option, value);
+      request.pedestals = Count(option, value);
     } else if (strcmp(option, "--teleports") == 0) {
-      spec.teleports = Count(option, value);
+      request.teleports = Count(option, value);
     } else {
       fputs(kUsage, stderr);
       Fail(std::string("unknown option '") + option + "'");
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   }
 
   std::string maze, error;
-  if (!GenerateMaze(spec, maze, error)) Fail(error);
+  if (!GenerateMaze(request, maze, error)) Fail(error);
   fwrite(maze.data(), 1, maze.size(), stdout);
   return ferror(stdout) ? 1 : 0;
 }

@@ -8,46 +8,30 @@
 #include <string>
 #include <vector>
 
-#include "capture.h"
 #include "gl_recorder/gl_recorder.h"
 #include "mazegen.h"
 #include "oracle/plain_scans.h"
 #include "render/render.h"
-#include "support/scratch.h"
 #include "test_maze.h"
 #include "world/maze.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::string text;
-  FILE* file = fopen(path.c_str(), "rb");
-  char buffer[4096];
-  size_t n;
-  while (file != nullptr && (n = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  if (file != nullptr) fclose(file);
-  return text;
-}
-
 std::string Generated(int width, int height, int items) {
-  MazeSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.seed = static_cast<uint64_t>(width * 7919 + height);
-  spec.doors = spec.orbs = spec.pedestals = spec.teleports = items;
+  MazeRequest request;
+  request.width = width;
+  request.height = height;
+  request.seed = static_cast<uint64_t>(width * 7919 + height);
+  request.doors = request.orbs = request.pedestals = request.teleports = items;
   std::string maze, error;
-  EXPECT_TRUE(GenerateMaze(spec, maze, error)) << error;
+  EXPECT_TRUE(GenerateMaze(request, maze, error)) << error;
   return maze;
 }
 
 // Loads a maze as start-up does, quietly, and gives every kind a model of
 // one polygon so that each instance drawn shows its colour and draw calls.
 void Load(const std::string& text, TestMaze& maze) {
-  ScratchDir dir;
-  dir.Write("maze.txt", text);
-  WorkingDir cd(dir.Path());
-  StdoutCapture quiet;
-  maze.LoadMaze();
+  LoadMazeQuietly(text, maze);
   for (int m = 0; m < kNumModelKinds; m++) {
     maze.model[m] = static_cast<PolygonList>(malloc(sizeof(Polygon*)));
     maze.model[m][0] = new Polygon;
@@ -163,7 +147,7 @@ void ExpectSameTicks(const std::string& text, int ticks, unsigned seed) {
 
 TEST(IndexEquivalenceTest, FramesInTheBundledMaze) {
   TestMaze maze;
-  Load(ReadFile(std::string(ZUMBREL_DATA_DIR) + "/maze.txt"), maze);
+  Load(BundledMazeText(), maze);
   ASSERT_GT(maze.rowIndex[kWall].count, 0);
   ExpectSameFrames(maze, 1500, 1);
   TakeSomeOrbs(maze);
@@ -180,7 +164,7 @@ TEST(IndexEquivalenceTest, FramesInGeneratedMazes) {
 }
 
 TEST(IndexEquivalenceTest, TicksInTheBundledAndGeneratedMazes) {
-  ExpectSameTicks(ReadFile(std::string(ZUMBREL_DATA_DIR) + "/maze.txt"), 20000, 3);
+  ExpectSameTicks(BundledMazeText(), 20000, 3);
   ExpectSameTicks(Generated(61, 61, 150), 20000, 4);
   ExpectSameTicks(Generated(510, 30, 400), 20000, 5);
 }

@@ -9,9 +9,9 @@
 
 namespace {
 
-std::string Generate(const MazeSpec& spec) {
+std::string Generate(const MazeRequest& request) {
   std::string maze, error;
-  EXPECT_TRUE(GenerateMaze(spec, maze, error)) << error;
+  EXPECT_TRUE(GenerateMaze(request, maze, error)) << error;
   return maze;
 }
 
@@ -29,14 +29,14 @@ std::vector<std::string> Rows(const std::string& maze) {
 }  // namespace
 
 TEST(MazegenTest, ClosedByWallsWithOneStartAndTheRequestedItems) {
-  MazeSpec spec;
-  spec.width = 40;  // even: the last inner column stays wall
-  spec.height = 25;
-  spec.doors = 6;
-  spec.orbs = 7;
-  spec.pedestals = 8;
-  spec.teleports = 9;
-  std::string maze = Generate(spec);
+  MazeRequest request;
+  request.width = 40;  // even: the last inner column stays wall
+  request.height = 25;
+  request.doors = 6;
+  request.orbs = 7;
+  request.pedestals = 8;
+  request.teleports = 9;
+  std::string maze = Generate(request);
   std::vector<std::string> rows = Rows(maze);
   ASSERT_EQ(rows.size(), 25u);
   for (size_t r = 0; r < rows.size(); r++) {
@@ -55,11 +55,11 @@ TEST(MazegenTest, ClosedByWallsWithOneStartAndTheRequestedItems) {
 }
 
 TEST(MazegenTest, EveryOpenCellIsReachableFromTheStart) {
-  MazeSpec spec;
-  spec.width = 101;
-  spec.height = 77;
-  spec.seed = 12345;
-  std::vector<std::string> rows = Rows(Generate(spec));
+  MazeRequest request;
+  request.width = 101;
+  request.height = 77;
+  request.seed = 12345;
+  std::vector<std::string> rows = Rows(Generate(request));
   std::vector<std::pair<int, int>> todo;
   for (int r = 0; r < 77; r++)
     for (int c = 0; c < 101; c++)
@@ -80,30 +80,30 @@ TEST(MazegenTest, EveryOpenCellIsReachableFromTheStart) {
 }
 
 TEST(MazegenTest, TheSameSeedGivesTheSameBytes) {
-  MazeSpec spec;
-  spec.width = 510;
-  spec.height = 50;
-  spec.seed = 99;
-  std::string first = Generate(spec);
-  EXPECT_EQ(Generate(spec), first);
-  spec.seed = 100;
-  EXPECT_NE(Generate(spec), first);
+  MazeRequest request;
+  request.width = 510;
+  request.height = 50;
+  request.seed = 99;
+  std::string first = Generate(request);
+  EXPECT_EQ(Generate(request), first);
+  request.seed = 100;
+  EXPECT_NE(Generate(request), first);
 }
 
 TEST(MazegenTest, RefusesWhatCannotBeBuilt) {
   std::string maze, error;
-  MazeSpec wide;
+  MazeRequest wide;
   wide.width = 511;
   EXPECT_FALSE(GenerateMaze(wide, maze, error));
   EXPECT_EQ(error, "width 511 is more than 510, the widest row the maze reader takes");
 
-  MazeSpec crowded;
+  MazeRequest crowded;
   crowded.width = crowded.height = 5;
   crowded.orbs = 100;
   EXPECT_FALSE(GenerateMaze(crowded, maze, error));
   EXPECT_NE(error.find("too few open cells"), std::string::npos);
 
-  MazeSpec tiny;
+  MazeRequest tiny;
   tiny.width = 2;
   EXPECT_FALSE(GenerateMaze(tiny, maze, error));
 }

@@ -9,32 +9,10 @@
 #include <string>
 #include <utility>
 
-#include "capture.h"
-#include "support/scratch.h"
 #include "test_maze.h"
 #include "world/maze.h"
 
 namespace {
-
-// Loads a maze file as start-up does, quietly.
-void LoadMazeText(const std::string& text, Maze& maze) {
-  ScratchDir dir;
-  dir.Write("maze.txt", text);
-  WorkingDir cd(dir.Path());
-  StdoutCapture quiet;
-  maze.LoadMaze();
-}
-
-std::string ReadFile(const std::string& path) {
-  std::string text;
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) return text;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  fclose(file);
-  return text;
-}
 
 // A closed 41 by 41 maze, thick with orbs, teleports and pedestals.
 std::string BusyMaze() {
@@ -94,14 +72,14 @@ void Soak(Maze& maze, unsigned seed) {
 
 TEST(SoakTest, AMillionTicksInTheBundledMaze) {
   TestMaze maze;
-  LoadMazeText(ReadFile(std::string(ZUMBREL_DATA_DIR) + "/maze.txt"), maze);
+  LoadMazeQuietly(BundledMazeText(), maze);
   ASSERT_GT(maze.used[kWall], 0);
   Soak(maze, 1);
 }
 
 TEST(SoakTest, AMillionTicksAmongManyTeleportsAndOrbs) {
   TestMaze maze;
-  LoadMazeText(BusyMaze(), maze);
+  LoadMazeQuietly(BusyMaze(), maze);
   ASSERT_GT(maze.used[kTeleport], 100);
   ASSERT_GT(maze.used[kOrb], 100);
   Soak(maze, 2);

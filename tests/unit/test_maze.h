@@ -1,7 +1,12 @@
 // test_maze.h: a Maze that frees what it allocated, for tests that build many.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "capture.h"
+#include "support/scratch.h"
 
 #include "world/maze.h"
 #include "world/row_index.h"
@@ -30,3 +35,24 @@ struct TestMaze : Maze {
     for (int m = 0; m < kNumModelKinds; m++) FreeModel(model[m], modelCount[m]);
   }
 };
+
+// Reads maze text into a maze as start-up does, with its statistics out of
+// the way.
+inline void LoadMazeQuietly(const std::string& text, Maze& maze) {
+  ScratchDir dir;
+  dir.Write("maze.txt", text);
+  WorkingDir cd(dir.Path());
+  StdoutCapture quiet;
+  maze.LoadMaze();
+}
+
+// The bundled maze file's text.
+inline std::string BundledMazeText() {
+  std::string text;
+  FILE* file = fopen(ZUMBREL_DATA_DIR "/maze.txt", "rb");
+  char buffer[4096];
+  size_t n;
+  while (file != nullptr && (n = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  if (file != nullptr) fclose(file);
+  return text;
+}
