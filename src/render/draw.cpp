@@ -79,11 +79,13 @@ static void DrawList(Maze& maze, ComponentKind kind, float s, float c) {
   };
 
   const RowIndex& index = maze.rowIndex[kind];
-  int scanFrom = index.count;
+  int scanFrom = index.count + index.appended;
   // Taken orbs are far from where they were loaded: near them, scan.
   if (kind == kOrb && MayReachTakenOrbs(eye.x, eye.y, kIndexReach)) scanFrom = 0;
-  if (scanFrom > 0)
+  if (scanFrom > 0) {
     VisitIndexedNear(index, maze.list[kind], eye.x, eye.y, kIndexReach, drawIfVisible);
+    VisitAppendedNear(index, maze.list[kind], eye.x, eye.y, kIndexReach, drawIfVisible);
+  }
   for (int i = scanFrom; i < maze.used[kind]; i++) drawIfVisible(i);
 }
 

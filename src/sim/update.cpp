@@ -37,13 +37,15 @@ int NextUnderWalker(const Maze& maze, ComponentKind kind, int after) {
   // place only a scan finds them.
   if (kind != kOrb || !MayReachTakenOrbs(walker.x, walker.y, kHalfCell)) {
     int found = -1;
-    VisitIndexedNear(index, list, walker.x, walker.y, kHalfCell, [&](int i) {
+    auto firstOnCell = [&](int i) {
       if (i < from || !IsOnCell(walker, list[i])) return false;
       found = i;
       return true;
-    });
+    };
+    VisitIndexedNear(index, list, walker.x, walker.y, kHalfCell, firstOnCell);
+    if (found < 0) VisitAppendedNear(index, list, walker.x, walker.y, kHalfCell, firstOnCell);
     if (found >= 0) return found;
-    from = std::max(from, index.count);
+    from = std::max(from, index.count + index.appended);
   }
   for (int i = from; i < maze.used[kind]; i++)
     if (IsOnCell(walker, list[i])) return i;
@@ -99,6 +101,7 @@ bool Maze::CheckOrbsAndPedestals() {
     Point2 place = list[kOrb][orb];
     int slot = GetNextFreeIndex(list[kPedestal]);
     list[kPedestal][slot] = place;
+    IndexAppended(kPedestal, slot);
     list[kOrb][orb] = kOrbTaken;
     return true;
   }

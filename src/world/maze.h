@@ -67,14 +67,20 @@ constexpr Point2 kOrbTaken = {-100000, -100000};
 // Looks up list entries by map row. The maze reader appends cells row by row,
 // left to right, at x = 5 column and y = -5 row, so each row's entries are
 // one run of the list, in x order. The index covers a prefix of the list, the
-// entries there when it was built; entries appended later (pedestals, while
-// walking) are not in it and are scanned. A list not in that order gets an
-// empty index and is scanned whole. Lookups are in world/row_index.h.
+// entries there when it was built, and then the entries appended after it
+// that it is told of (pedestals, while walking); any others are scanned. A
+// list not in map order gets an empty index. Lookups are in world/row_index.h.
 struct RowIndex {
   int count = 0;            // entries covered: the first count of the list
   int rows = 0;
   int* rowStart = nullptr;  // rows + 1 offsets: row r is [rowStart[r], rowStart[r + 1])
   float* homeX = nullptr;   // orbs only, which move when taken: x as loaded
+
+  // Entries appended since, as the tick reports them: the next appended
+  // of the list, in the order of the rows they lie on.
+  int appended = 0;
+  int appendedCapacity = 0;
+  int* appendedOrder = nullptr;
 };
 
 // All world state: the component lists, the models, the start and the walker.
@@ -88,6 +94,7 @@ class Maze {
   int GetNextFreeIndex(const Point2* storage);
   void LoadMaze();
   void IndexRows();
+  void IndexAppended(ComponentKind kind, int i);
   // name: the file's name, for the messages about a malformed file.
   void LoadPolygonList(FILE* file, PolygonList& polygons, int& count,
                        const char* name);

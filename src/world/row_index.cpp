@@ -6,6 +6,7 @@
 void ClearRowIndex(RowIndex& index) {
   free(index.rowStart);
   free(index.homeX);
+  free(index.appendedOrder);
   index = RowIndex{};
 }
 
@@ -57,4 +58,29 @@ void Maze::IndexRows() {
     ClearRowIndex(rowIndex[k]);
     rowIndex[k] = BuildRowIndex(list[k], used[k], k == kOrb);
   }
+}
+
+// Only the entry right after those covered can join: the index covers a
+// prefix of the list, and a scan takes care of whatever comes after it.
+void Maze::IndexAppended(ComponentKind kind, int i) {
+  RowIndex& index = rowIndex[kind];
+  if (i != index.count + index.appended) return;
+  if (index.appended == index.appendedCapacity) {
+    int capacity = index.appendedCapacity * 2 + 16;
+    int* grown = static_cast<int*>(realloc(index.appendedOrder, sizeof(int) * capacity));
+    if (grown == nullptr) Fatal("Unable to allocate memory  ");
+    index.appendedOrder = grown;
+    index.appendedCapacity = capacity;
+  }
+
+  // After every entry on a row above it or on the same row.
+  double row = RowOf(list[kind][i]);
+  int* order = index.appendedOrder;
+  int at = index.appended;
+  while (at > 0 && RowOf(list[kind][order[at - 1]]) > row) {
+    order[at] = order[at - 1];
+    at--;
+  }
+  order[at] = i;
+  index.appended++;
 }
