@@ -8,6 +8,7 @@
 
 #include "fuzz_support.h"
 #include "world/maze.h"
+#include "world/row_index.h"
 
 namespace {
 
@@ -38,7 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // itself, so what such a run abandons is kept.
   Maze* maze = new Maze;
   if (RunGuarded(Load, maze, false)) {
-    for (int k = 0; k < kNumComponentKinds; k++) free(maze->list[k]);
+    for (int k = 0; k < kNumComponentKinds; k++) {
+      free(maze->list[k]);
+      ClearRowIndex(maze->rowIndex[k]);
+    }
     delete maze;
   }
   if (fchdir(home) != 0) abort();

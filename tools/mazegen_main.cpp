@@ -46,7 +46,8 @@ int Count(const char* option, const char* text) {
 
 int main(int argc, char** argv) {
   MazeRequest request;
-  for (int i = 1; i < argc; i++) {
+  // Every option but --help takes a value.
+  for (int i = 1; i < argc; i += 2) {
     const char* option = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (strcmp(option, "--help") == 0) {
@@ -71,7 +72,6 @@ int main(int argc, char** argv) {
       fputs(kUsage, stderr);
       Fail(std::string("unknown option '") + option + "'");
     }
-    i++;
   }
 
   std::string maze, error;
