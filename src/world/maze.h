@@ -76,8 +76,8 @@ struct RowIndex {
   int* rowStart = nullptr;  // rows + 1 offsets: row r is [rowStart[r], rowStart[r + 1])
   float* homeX = nullptr;   // orbs only, which move when taken: x as loaded
 
-  // Entries appended since, as the tick reports them: the next appended
-  // of the list, in the order of the rows they lie on.
+  // Entries appended right after the prefix and reported through
+  // IndexAppended, their indices kept in the order of the rows they lie on.
   int appended = 0;
   int appendedCapacity = 0;
   int* appendedOrder = nullptr;
@@ -134,8 +134,8 @@ class Maze {
   void AddComponent(ComponentKind kind, int x, int y);
 };
 
-// Reports a fatal error the house way: the message through perror, then
-// exit status 1. Messages end in two blanks, before perror's colon.
+// Ends the program after an error it cannot go on from: the message through
+// perror, then exit status 1. Messages end in two blanks, before the colon.
 [[noreturn]] void Fatal(const char* message);
 
 // Opens a data file of the working directory for reading as text. Returns
