@@ -23,21 +23,27 @@ class BadInputTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server_.Ok()) << "could not start Xvfb"; }
 
-  // Runs the program on the bundled data with one file replaced, and expects
-  // it to fail with exactly this message.
+  // Runs the program in the directory and expects it to fail with exactly
+  // this message.
+  void ExpectFatalIn(const ScratchDir& dir, const std::string& message,
+                     bool limitMemory = false) {
+    Zumbrel run(dir.Path(), {}, server_.Name(), limitMemory);
+    ASSERT_TRUE(run.WaitForExit()) << message;
+    EXPECT_EQ(run.ExitStatus(), 1) << message;
+    // AddressSanitizer warns of an allocation it refuses before the message.
+    if (limitMemory && kSanitized)
+      EXPECT_THAT(run.Err(), testing::EndsWith(message));
+    else
+      EXPECT_EQ(run.Err(), message);
+  }
+
+  // The same on the bundled data with one file replaced.
   void ExpectFatal(const std::string& name, const std::string& bytes,
                    const std::string& message, bool limitMemory = false) {
     ScratchDir dir;
     CopyBundledData(dir);
     dir.Write(name, bytes);
-    Zumbrel run(dir.Path(), {}, server_.Name(), limitMemory);
-    ASSERT_TRUE(run.WaitForExit()) << name << ": " << bytes;
-    EXPECT_EQ(run.ExitStatus(), 1) << name << ": " << bytes;
-    // AddressSanitizer warns of an allocation it refuses before the message.
-    if (limitMemory && kSanitized)
-      EXPECT_THAT(run.Err(), testing::EndsWith(message)) << name << ": " << bytes;
-    else
-      EXPECT_EQ(run.Err(), message) << name << ": " << bytes;
+    ExpectFatalIn(dir, message, limitMemory);
   }
 
   XServer server_;
@@ -51,18 +57,12 @@ const std::string kJunk(kJunkBytes, sizeof kJunkBytes - 1);
 TEST_F(BadInputTest, MazeFilesThatCannotBeRead) {
   ScratchDir missing;
   CopyBundledModels(missing);
-  Zumbrel run(missing.Path(), {}, server_.Name());
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_EQ(run.ExitStatus(), 1);
-  EXPECT_EQ(run.Err(), "Unable to open the maze file. Aborting.  : No such file or directory\n");
+  ExpectFatalIn(missing, "Unable to open the maze file. Aborting.  : No such file or directory\n");
 
   ScratchDir directory;
   CopyBundledModels(directory);
   mkdir((directory.Path() + "/maze.txt").c_str(), 0755);
-  Zumbrel run2(directory.Path(), {}, server_.Name());
-  ASSERT_TRUE(run2.WaitForExit());
-  EXPECT_EQ(run2.ExitStatus(), 1);
-  EXPECT_EQ(run2.Err(), "Unable to open the maze file. Aborting.  : Is a directory\n");
+  ExpectFatalIn(directory, "Unable to open the maze file. Aborting.  : Is a directory\n");
 }
 
 TEST_F(BadInputTest, AnUnreadableMazeFile) {
@@ -70,10 +70,7 @@ TEST_F(BadInputTest, AnUnreadableMazeFile) {
   ScratchDir dir;
   CopyBundledData(dir);
   chmod((dir.Path() + "/maze.txt").c_str(), 0);
-  Zumbrel run(dir.Path(), {}, server_.Name());
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_EQ(run.ExitStatus(), 1);
-  EXPECT_EQ(run.Err(), "Unable to open the maze file. Aborting.  : Permission denied\n");
+  ExpectFatalIn(dir, "Unable to open the maze file. Aborting.  : Permission denied\n");
 }
 
 TEST_F(BadInputTest, AMazeFileOfBinaryJunkStartsNormally) {
@@ -109,10 +106,7 @@ TEST_F(BadInputTest, AModelFileThatIsADirectory) {
   CopyBundledData(dir);
   unlink((dir.Path() + "/tele.txt").c_str());
   mkdir((dir.Path() + "/tele.txt").c_str(), 0755);
-  Zumbrel run(dir.Path(), {}, server_.Name());
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_EQ(run.ExitStatus(), 1);
-  EXPECT_EQ(run.Err(), "Unable to open the teleport file. Aborting.  : Is a directory\n");
+  ExpectFatalIn(dir, "Unable to open the teleport file. Aborting.  : Is a directory\n");
 }
 
 TEST_F(BadInputTest, BinaryJunkInEachModelFile) {
