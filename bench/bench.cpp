@@ -44,11 +44,10 @@ std::string MazeDirectory(int cells) {
   return directories[cells] = pattern;
 }
 
-// Loads a maze with the reader's output out of the way.
-void LoadQuietly(Maze& maze, int cells) {
+// Loads the maze in a directory with the reader's output out of the way.
+void LoadQuietly(Maze& maze, const std::string& directory) {
   std::string home(4096, '\0');
-  if (getcwd(&home[0], home.size()) == nullptr || chdir(MazeDirectory(cells).c_str()) != 0)
-    abort();
+  if (getcwd(&home[0], home.size()) == nullptr || chdir(directory.c_str()) != 0) abort();
   FILE* saved = stdout;
   stdout = fopen("/dev/null", "w");
   maze.LoadMaze();
@@ -70,7 +69,7 @@ Maze& LoadedMaze(int cells) {
   Maze*& maze = mazes[cells];
   if (maze != nullptr) return *maze;
   maze = new Maze;
-  LoadQuietly(*maze, cells);
+  LoadQuietly(*maze, MazeDirectory(cells));
   for (int m = 0; m < kNumModelKinds; m++) {
     maze->model[m] = static_cast<PolygonList>(malloc(3 * sizeof(Polygon*)));
     for (int i = 0; i < 3; i++) {
@@ -144,13 +143,7 @@ long StatusKiB(const char* field) {
 int PrintLoadPeak(const char* directory) {
   long before = StatusKiB("VmRSS:");
   Maze* maze = new Maze;
-  std::string home(4096, '\0');
-  if (getcwd(&home[0], home.size()) == nullptr || chdir(directory) != 0) return 1;
-  FILE* saved = stdout;
-  stdout = fopen("/dev/null", "w");
-  maze->LoadMaze();
-  fclose(stdout);
-  stdout = saved;
+  LoadQuietly(*maze, directory);
   printf("%ld\n", StatusKiB("VmHWM:") - before);
   return 0;
 }
@@ -175,7 +168,7 @@ void BM_LoadMaze(benchmark::State& state) {
   MazeDirectory(cells);
   for (auto _ : state) {
     Maze maze;
-    LoadQuietly(maze, cells);
+    LoadQuietly(maze, MazeDirectory(cells));
     state.PauseTiming();
     Release(maze);
     state.ResumeTiming();

@@ -46,6 +46,15 @@ int Count(const char* option, const char* text) {
 
 int main(int argc, char** argv) {
   MazeRequest request;
+  struct CountOption {
+    const char* name;
+    int* field;
+  };
+  const CountOption countOptions[] = {
+      {"--width", &request.width}, {"--height", &request.height},
+      {"--doors", &request.doors}, {"--orbs", &request.orbs},
+      {"--pedestals", &request.pedestals}, {"--teleports", &request.teleports},
+  };
   // Every option but --help takes a value.
   for (int i = 1; i < argc; i += 2) {
     const char* option = argv[i];
@@ -54,24 +63,18 @@ int main(int argc, char** argv) {
       fputs(kUsage, stdout);
       return 0;
     }
-    if (strcmp(option, "--width") == 0) {
-      request.width = Count(option, value);
-    } else if (strcmp(option, "--height") == 0) {
-      request.height = Count(option, value);
-    } else if (strcmp(option, "--seed") == 0) {
+    if (strcmp(option, "--seed") == 0) {
       request.seed = Number(option, value);
-    } else if (strcmp(option, "--doors") == 0) {
-      request.doors = Count(option, value);
-    } else if (strcmp(option, "--orbs") == 0) {
-      request.orbs = Count(option, value);
-    } else if (strcmp(option, "--pedestals") == 0) {
-      request.pedestals = Count(option, value);
-    } else if (strcmp(option, "--teleports") == 0) {
-      request.teleports = Count(option, value);
-    } else {
+      continue;
+    }
+    int* count = nullptr;
+    for (const CountOption& known : countOptions)
+      if (strcmp(option, known.name) == 0) count = known.field;
+    if (count == nullptr) {
       fputs(kUsage, stderr);
       Fail(std::string("unknown option '") + option + "'");
     }
+    *count = Count(option, value);
   }
 
   std::string maze, error;
