@@ -11,13 +11,12 @@ namespace {
 struct Run {
   Maze* maze;
   FILE* file;
-  PolygonList polygons;
-  int count;
 };
 
 void Load(void* context) {
   Run* run = static_cast<Run*>(context);
-  run->maze->LoadPolygonList(run->file, run->polygons, run->count, "model.txt");
+  Maze& maze = *run->maze;
+  maze.LoadPolygonList(run->file, maze.model[0], maze.modelCount[0], "model.txt");
 }
 
 // The stream's buffer is the harness's, so that the reader allocates nothing
@@ -41,15 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (file == nullptr) return 0;  // fmemopen refuses an empty buffer
   setvbuf(file, gStreamBuffer, _IOFBF, sizeof gStreamBuffer);
 
-  static Maze maze;
-  Run run{&maze, file, nullptr, -1};
-  if (RunGuarded(Load, &run, true)) {
-    for (int i = 0; i < run.count; i++) {
-      free(run.polygons[i]->vertices);
-      delete run.polygons[i];
-    }
-    free(run.polygons);
-  }
+  // Whatever the run built, finished or not, its Maze frees.
+  Maze* maze = new Maze;
+  Run run{maze, file};
+  RunGuarded(Load, &run);
+  delete maze;
   fclose(file);
   return 0;
 }

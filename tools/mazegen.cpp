@@ -9,14 +9,16 @@ namespace {
 
 // Rooms sit at odd rows and columns; the walls between them are carved away
 // by a depth-first walk, so every room is reachable from every other.
+// Cells are numbered row * width + column, in 64 bits.
 void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& random) {
   auto at = [&](int row, int col) -> char& {
     return grid[static_cast<size_t>(row) * (width + 1) + col];
   };
-  std::vector<int> stack = {1 * width + 1};
+  auto cell = [&](int row, int col) { return static_cast<int64_t>(row) * width + col; };
+  std::vector<int64_t> stack = {cell(1, 1)};
   at(1, 1) = '.';
   while (!stack.empty()) {
-    int row = stack.back() / width, col = stack.back() % width;
+    int row = static_cast<int>(stack.back() / width), col = static_cast<int>(stack.back() % width);
     int options[4], count = 0;
     static const int kSteps[4][2] = {{-2, 0}, {2, 0}, {0, -2}, {0, 2}};
     for (int d = 0; d < 4; d++) {
@@ -31,7 +33,7 @@ void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& rando
     int d = options[random() % count];
     at(row + kSteps[d][0] / 2, col + kSteps[d][1] / 2) = '.';
     at(row + kSteps[d][0], col + kSteps[d][1]) = '.';
-    stack.push_back((row + kSteps[d][0]) * width + col + kSteps[d][1]);
+    stack.push_back(cell(row + kSteps[d][0], col + kSteps[d][1]));
   }
 
   // Loops: knock through one wall between rooms in twenty.
@@ -63,6 +65,12 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   if (request.width > kWidestMaze) {
     error = "width " + std::to_string(request.width) + " is more than " +
             std::to_string(kWidestMaze) + ", the widest row the maze reader takes";
+    return false;
+  }
+  if (request.height > kTallestMaze) {
+    error = "height " + std::to_string(request.height) + " is more than " +
+            std::to_string(kTallestMaze) +
+            ", the tallest maze a walker still moves through in steps of 1/16 unit";
     return false;
   }
   if (request.width < 3 || request.height < 3) {

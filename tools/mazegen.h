@@ -7,9 +7,13 @@
 // The maze reader starts a new row after this many characters.
 constexpr int kWidestMaze = 510;
 
+// The tallest maze in which a walker still moves in fine steps: its last
+// row lies at y = -999,995, where a float position moves in steps of 1/16.
+constexpr int kTallestMaze = 200000;
+
 struct MazeRequest {
   int width = 31;  // cells, border included: 3 to kWidestMaze
-  int height = 31; // cells, border included: 3 or more
+  int height = 31; // cells, border included: 3 to kTallestMaze
   uint64_t seed = 1;
   int doors = 5;
   int orbs = 5;

@@ -13,7 +13,7 @@ namespace {
 const char* const kUsage =
     "Usage: zumbrel-mazegen [options] > maze.txt\n"
     "  --width N      cells across, border included (3 to 510; default 31)\n"
-    "  --height N     cells down, border included (3 or more; default 31)\n"
+    "  --height N     cells down, border included (3 to 200000; default 31)\n"
     "  --seed N       the same seed gives the same maze (default 1)\n"
     "  --doors N      doors in passages (default 5)\n"
     "  --orbs N       orbs (default 5)\n"

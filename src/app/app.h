@@ -16,11 +16,12 @@ const unsigned int kTickMilliseconds = 50;
 
 // Counts a frame; every hundredth prints the report.
 void CountFrame();
-void PrintFrameReport(int elapsed);
+void PrintFrameReport(int64_t elapsed);
 
 extern int gWindowId;
-extern int gStartTime;
+// Seconds of the clock, 64 bits wide: 32 would wrap in 2038.
+extern int64_t gStartTime;
 // 64 bits: at thousands of frames a second, 32 would overflow within weeks.
 extern int64_t gUpdateCount;
 extern int64_t gFrameCount;
-extern int gNowTime;
+extern int64_t gNowTime;

@@ -11,7 +11,7 @@ bool gRotateObjects = true;
 bool gVerbose = false;
 
 int gWindowId = 0;
-int gStartTime = 0;  // seconds, the clock at start-up
+int64_t gStartTime = 0;  // seconds, the clock at start-up
 
 // Counters for the frame report.
 int64_t gUpdateCount = 0;

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
   SetUpGraphics();
 
   gWindowId = glutGetWindow();
-  gStartTime = static_cast<int>(time(nullptr));
-  srand(gStartTime);
+  gStartTime = time(nullptr);
+  srand(static_cast<unsigned>(gStartTime));
 
   gMaze.LoadMaze();
   gMaze.LoadComponentModels();

@@ -60,13 +60,12 @@ float Shade(float distance) {
 }  // namespace
 
 // Places the kind's model at every visible cell of its list, in list order.
-// Only cells within reach of the far plane can be visible: the row index
-// finds those, and entries it does not cover are tested one by one.
+// Only cells within reach of the far plane can be visible.
 static void DrawList(Maze& maze, ComponentKind kind, float s, float c) {
   ModelKind m = kListModel[kind];
   bool spins = gRotateObjects && (kind == kOrb || kind == kTeleport);
   Point2 eye = maze.walker;
-  auto drawIfVisible = [&](int i) {
+  VisitNear(maze, kind, eye.x, eye.y, kIndexReach, [&](int i) {
     Point2 p = maze.list[kind][i];
     float d = Distance(eye, p);
     if (!IsVisible(eye, p, s, c, d)) return false;
@@ -76,17 +75,7 @@ static void DrawList(Maze& maze, ComponentKind kind, float s, float c) {
     gObjectsDrawn += maze.DrawComponent(maze.model[m], maze.modelCount[m], d);
     glPopMatrix();
     return false;
-  };
-
-  const RowIndex& index = maze.rowIndex[kind];
-  int scanFrom = index.count + index.appended;
-  // Taken orbs are far from where they were loaded: near them, scan.
-  if (kind == kOrb && MayReachTakenOrbs(eye.x, eye.y, kIndexReach)) scanFrom = 0;
-  if (scanFrom > 0) {
-    VisitIndexedNear(index, maze.list[kind], eye.x, eye.y, kIndexReach, drawIfVisible);
-    VisitAppendedNear(index, maze.list[kind], eye.x, eye.y, kIndexReach, drawIfVisible);
-  }
-  for (int i = scanFrom; i < maze.used[kind]; i++) drawIfVisible(i);
+  });
 }
 
 // Every transform is multiplied onto the projection matrix; the modelview

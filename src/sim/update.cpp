@@ -1,5 +1,4 @@
 // update.cpp: one tick of the world: walking, walls, orbs, eye height, teleports.
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -14,6 +13,12 @@ const double kHalfCell = 2.5;
 // Radians turned per tick at a turn rate of 1, held in single precision.
 const float kTurnStep = 0.1f;
 
+// Past this many radians, either way, whole turns are taken off the
+// heading: a float that only grew would round the turning step, and in the
+// end stop turning. A thousand turns keeps the step within 0.3 per cent.
+const double kFullTurn = 2 * M_PI;
+const double kHeadingBound = 1000 * kFullTurn;
+
 const float kEyeOnOrb = 7;
 const float kEyeResting = 3;
 const float kEyeSinking = 0.5f;
@@ -24,32 +29,24 @@ bool IsOnCell(Point2 walker, Point2 cell) {
          std::fabs(static_cast<double>(walker.y) - cell.y) < kHalfCell;
 }
 
-// The first entry of a list after the given index whose cell the walker is
-// on, or -1: what a scan of the list in order would find, found through the
-// row index where it covers the list.
-int NextUnderWalker(const Maze& maze, ComponentKind kind, int after) {
-  const Point2* list = maze.list[kind];
-  const RowIndex& index = maze.rowIndex[kind];
-  int from = after + 1;
-  Point2 walker = maze.walker;
+// A taken orb has left the world: it is on no cell, not even at the place
+// it was taken to, so that it is never taken again.
+bool IsTaken(ComponentKind kind, Point2 p) {
+  return kind == kOrb && p.x == kOrbTaken.x && p.y == kOrbTaken.y;
+}
 
-  // Taken orbs have left the cells they were loaded on: near their new
-  // place only a scan finds them.
-  if (kind != kOrb || !MayReachTakenOrbs(walker.x, walker.y, kHalfCell)) {
-    int found = -1;
-    auto firstOnCell = [&](int i) {
-      if (i < from || !IsOnCell(walker, list[i])) return false;
-      found = i;
-      return true;
-    };
-    VisitIndexedNear(index, list, walker.x, walker.y, kHalfCell, firstOnCell);
-    if (found < 0) VisitAppendedNear(index, list, walker.x, walker.y, kHalfCell, firstOnCell);
-    if (found >= 0) return found;
-    from = std::max(from, index.count + index.appended);
-  }
-  for (int i = from; i < maze.used[kind]; i++)
-    if (IsOnCell(walker, list[i])) return i;
-  return -1;
+// The first entry of a kind's list, from index from on, whose cell the
+// walker is on, or -1: what a scan of the list in order would find.
+int FirstUnderWalker(const Maze& maze, ComponentKind kind, int from) {
+  Point2 walker = maze.walker;
+  int found = -1;
+  VisitNear(maze, kind, walker.x, walker.y, kHalfCell, [&](int i) {
+    Point2 p = maze.list[kind][i];
+    if (i < from || IsTaken(kind, p) || !IsOnCell(walker, p)) return false;
+    found = i;
+    return true;
+  });
+  return found;
 }
 
 // Adds a step to a stored coordinate, in double precision, rounded once.
@@ -64,6 +61,7 @@ void Move(float& coordinate, double step) {
 // so an undone step may leave a coordinate off by a rounding.
 void Maze::Update() {
   double h = heading + static_cast<double>(turnRate) * kTurnStep;
+  if (std::fabs(h) > kHeadingBound) h = std::fmod(h, kFullTurn);
   heading = static_cast<float>(h);
   float s = static_cast<float>(-std::sin(h));
   float c = static_cast<float>(std::cos(h));
@@ -91,12 +89,12 @@ void Maze::Update() {
   CheckTeleports();
 }
 
-bool Maze::PositionIsFree() { return NextUnderWalker(*this, kWall, -1) < 0; }
+bool Maze::PositionIsFree() { return FirstUnderWalker(*this, kWall, 0) < 0; }
 
 // Takes at most one orb a tick, leaving a pedestal on its cell, so a walker
 // who stays keeps the raised eye through the pedestal.
 bool Maze::CheckOrbsAndPedestals() {
-  int orb = NextUnderWalker(*this, kOrb, -1);
+  int orb = FirstUnderWalker(*this, kOrb, 0);
   if (orb >= 0) {
     Point2 place = list[kOrb][orb];
     int slot = GetNextFreeIndex(list[kPedestal]);
@@ -105,14 +103,14 @@ bool Maze::CheckOrbsAndPedestals() {
     list[kOrb][orb] = kOrbTaken;
     return true;
   }
-  return NextUnderWalker(*this, kPedestal, -1) >= 0;
+  return FirstUnderWalker(*this, kPedestal, 0) >= 0;
 }
 
 // A jump lands on the centre of a space cell, 5 units or more from every
 // teleport in a maze read from a map, so the rest of the loop finds no more.
 void Maze::CheckTeleports() {
   if (used[kSpace] == 0) return;  // nowhere to throw the walker: it stays
-  for (int i = -1; (i = NextUnderWalker(*this, kTeleport, i)) >= 0;) {
+  for (int i = -1; (i = FirstUnderWalker(*this, kTeleport, i + 1)) >= 0;) {
     walker = list[kSpace][rand() % used[kSpace]];
     eyeHeight = kEyeAfterTeleport;
   }

@@ -3,7 +3,10 @@
 
 #include "world/maze.h"
 
+void (*gFatalHandler)(const char* message) = nullptr;
+
 void Fatal(const char* message) {
+  if (gFatalHandler != nullptr) gFatalHandler(message);
   perror(message);
   exit(1);
 }

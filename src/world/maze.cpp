@@ -3,7 +3,10 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+
+#include "world/row_index.h"
 
 // Lists grow by this many slots at a time.
 static const int kListStep = 20;
@@ -28,6 +31,20 @@ Maze::Maze()
   }
 }
 
+// The program's one Maze lives until the process ends; the Mazes of tests
+// and tools are freed here, whatever a reader left half built.
+Maze::~Maze() {
+  for (int k = 0; k < kNumComponentKinds; k++) {
+    free(list[k]);
+    ClearRowIndex(rowIndex[k]);
+  }
+  for (int m = 0; m < kNumModelKinds; m++) {
+    if (model[m] == nullptr) continue;
+    for (int i = 0; i < modelCount[m]; i++) delete model[m][i];
+    free(model[m]);
+  }
+}
+
 // The caller passes the list's storage, not its kind, and must read the
 // storage pointer again after the call: growing may move it.
 int Maze::GetNextFreeIndex(const Point2* storage) {
@@ -39,6 +56,11 @@ int Maze::GetNextFreeIndex(const Point2* storage) {
   }
 
   if (used[k] >= allocated[k]) {
+    // The counts are ints: a list they cannot count cannot grow.
+    if (allocated[k] > INT_MAX - kListStep) {
+      errno = ENOMEM;
+      Fatal("Unable to allocate memory  ");
+    }
     allocated[k] += kListStep;
     if (allocated[k] > capacity[k]) {
       // The storage grows by half again, not by 20, so that reading a large

@@ -1,6 +1,7 @@
 // maze.h: the world: cell kinds, floor points, polygon models and the one Maze.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 // The six kinds of cell that have a position list, in the order of every
@@ -53,10 +54,19 @@ struct Polygon {
   int used = 0;         // vertices added so far
   float r = 0, g = 0, b = 0;
 
+  Polygon() = default;
+  ~Polygon();
+  Polygon(const Polygon&) = delete;
+  Polygon& operator=(const Polygon&) = delete;
+
   void SetVertexCount(int n);
   void SetColor(float red, float green, float blue);
   void AddVertex(float x, float y, float z);
 };
+
+// Told of each read of a maze file: the characters that make its row, and
+// whether the read reached the end of a line of the file.
+typedef void (*MazeRowHook)(const char* text, int length, bool endsLine, void* context);
 
 // A model: an array of modelCount[k] polygon pointers.
 typedef Polygon** PolygonList;
@@ -64,23 +74,29 @@ typedef Polygon** PolygonList;
 // Where a picked-up orb goes: far outside every test and beyond drawing.
 constexpr Point2 kOrbTaken = {-100000, -100000};
 
-// Looks up list entries by map row. The maze reader appends cells row by row,
-// left to right, at x = 5 column and y = -5 row, so each row's entries are
-// one run of the list, in x order. The index covers a prefix of the list, the
-// entries there when it was built, and then the entries appended after it
-// that it is told of (pedestals, while walking); any others are scanned. A
-// list not in map order gets an empty index. Lookups are in world/row_index.h.
+// Finds the entries of a component list near a point without scanning the
+// whole list (lookups in world/row_index.h). It relies on two rules:
+//   - cells never move, except orbs, which go to kOrbTaken when taken;
+//   - entries arrive only through GetNextFreeIndex, at the end of the list.
+// It covers a prefix of the list whose y never grows, as the maze reader
+// appends cells, cut into runs of entries of one y and growing x; then the
+// entries appended right after that prefix that it is told of (pedestals,
+// while walking). The entries after those are scanned. A list whose y grows
+// somewhere gets an empty index. Its memory follows the entries, not the rows.
 struct RowIndex {
-  int count = 0;            // entries covered: the first count of the list
-  int rows = 0;
-  int* rowStart = nullptr;  // rows + 1 offsets: row r is [rowStart[r], rowStart[r + 1])
-  float* homeX = nullptr;   // orbs only, which move when taken: x as loaded
+  int count = 0;              // entries covered: the first count of the list
+  int runs = 0;
+  float* runY = nullptr;      // the y of each run, never growing
+  int* runStart = nullptr;    // runs + 1 offsets: run r is [runStart[r], runStart[r + 1])
+  float* homeX = nullptr;     // orbs only, which move when taken: x as loaded
 
   // Entries appended right after the prefix and reported through
-  // IndexAppended, their indices kept in the order of the rows they lie on.
+  // IndexAppended, their indices kept in the order of falling y, and room
+  // for a lookup to sort those it finds back into list order.
   int appended = 0;
   int appendedCapacity = 0;
   int* appendedOrder = nullptr;
+  int* nearScratch = nullptr;
 };
 
 // All world state: the component lists, the models, the start and the walker.
@@ -89,10 +105,17 @@ struct RowIndex {
 class Maze {
  public:
   Maze();
+  ~Maze();
+  // The Maze owns its lists, models and indexes: it is never copied.
+  Maze(const Maze&) = delete;
+  Maze& operator=(const Maze&) = delete;
 
   // World (lists, maze file, model files)
   int GetNextFreeIndex(const Point2* storage);
   void LoadMaze();
+  // Reads a maze file into the lists and the start, printing nothing; row,
+  // when given, is told of every read, the text of one row.
+  void ReadMaze(FILE* file, MazeRowHook row = nullptr, void* context = nullptr);
   void IndexRows();
   void IndexAppended(ComponentKind kind, int i);
   // name: the file's name, for the messages about a malformed file.
@@ -131,12 +154,17 @@ class Maze {
   RowIndex rowIndex[kNumComponentKinds];
 
  private:
-  void AddComponent(ComponentKind kind, int x, int y);
+  void AddComponent(ComponentKind kind, int x, int64_t y);
 };
 
 // Ends the program after an error it cannot go on from: the message through
 // perror, then exit status 1. Messages end in two blanks, before the colon.
 [[noreturn]] void Fatal(const char* message);
+
+// When set, Fatal calls it first: a handler that does not return, such as a
+// fuzz harness's jump back to its loop, keeps the process going. The reader
+// leaves what it built in the Maze, for the Maze to free.
+extern void (*gFatalHandler)(const char* message);
 
 // Opens a data file of the working directory for reading as text. Returns
 // null, with errno set, when it cannot be opened or is a directory.

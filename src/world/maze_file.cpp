@@ -24,7 +24,7 @@ static int ComponentOfCharacter(char c) {
   }
 }
 
-void Maze::AddComponent(ComponentKind kind, int x, int y) {
+void Maze::AddComponent(ComponentKind kind, int x, int64_t y) {
   int slot = GetNextFreeIndex(list[kind]);
   list[kind][slot] = Point2{static_cast<float>(x), static_cast<float>(y)};
 }
@@ -43,13 +43,28 @@ static void PrintStatistics(const Maze& maze) {
 void Maze::LoadMaze() {
   FILE* file = OpenDataFile("maze.txt");
   if (file == nullptr) Fatal("Unable to open the maze file. Aborting.  ");
+  ReadMaze(file);
+  fclose(file);
 
-  // Every read is a row of its own; a NUL byte ends what the read holds.
+  PrintStatistics(*this);
+
+  // Allocated, not used, counts; the extra one is the start model, which is
+  // drawn every frame.
+  gObjectTotal = 1;
+  for (int k = 0; k < kNumComponentKinds; k++) gObjectTotal += allocated[k];
+
+  IndexRows();
+}
+
+// Every read is a row of its own; a NUL byte ends what the read holds. The
+// row coordinate is 64 bits wide: no file has rows enough to overflow it.
+void Maze::ReadMaze(FILE* file, MazeRowHook row, void* context) {
   char line[kMazeReadSize];
   memset(line, 0, sizeof line);
-  int y = 0;
+  int64_t y = 0;
   while (fgets(line, kMazeReadSize, file) != nullptr) {
     int length = static_cast<int>(strlen(line));
+    if (row != nullptr) row(line, length, memchr(line, '\n', sizeof line) != nullptr, context);
     int x = 0;
     for (int c = 0; c < length; c++) {
       if (line[c] == 'X') {
@@ -63,14 +78,4 @@ void Maze::LoadMaze() {
     memset(line, 0, sizeof line);
     y -= kCellStep;
   }
-  fclose(file);
-
-  PrintStatistics(*this);
-
-  // Allocated, not used, counts; the extra one is the start model, which is
-  // drawn every frame.
-  gObjectTotal = 1;
-  for (int k = 0; k < kNumComponentKinds; k++) gObjectTotal += allocated[k];
-
-  IndexRows();
 }

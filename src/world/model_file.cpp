@@ -1,5 +1,8 @@
 // model_file.cpp: reads the seven polygon models from their files.
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -39,44 +42,95 @@ const ModelFile kModelFiles[kNumModelKinds] = {
   Fatal(message);
 }
 
-// Every fscanf of the reader must match all it asked for: values it leaves
-// unread are unspecified and must never reach the world.
-void CheckRead(FILE* file, int matched, int expected, const char* name) {
-  if (matched == expected) return;
-  if (ferror(file)) {
-    // errno holds the read's own failure, such as reading a directory.
-  } else if (feof(file)) {
-    errno = ENODATA;  // the file ends early
-  } else {
-    errno = EINVAL;  // something that is not a number
+// A word longer than this is no number the reader takes.
+const int kLongestNumber = 63;
+
+// The next word of white-space-separated text, or the program ends: a
+// model file that ends before all its numbers is malformed.
+struct Word {
+  char text[kLongestNumber + 2];
+};
+
+Word ReadWord(FILE* file, const char* name) {
+  Word word;
+  int c;
+  do c = getc(file);
+  while (c != EOF && isspace(c));
+  int length = 0;
+  // One character past the longest is kept, to tell a word too long.
+  for (; c != EOF && !isspace(c); c = getc(file))
+    if (length <= kLongestNumber) word.text[length++] = static_cast<char>(c);
+  word.text[length] = '\0';
+  if (length == 0) {
+    // errno holds a read's own failure, such as reading a directory.
+    if (!ferror(file)) errno = ENODATA;  // the file ends early
+    FatalInFile("Unable to read a number from %s. Aborting.  ", name);
   }
-  FatalInFile("Unable to read a number from %s. Aborting.  ", name);
+  if (length > kLongestNumber) {
+    errno = EINVAL;
+    FatalInFile("Unable to read a number from %s. Aborting.  ", name);
+  }
+  return word;
 }
 
-void CheckCount(int count, const char* name) {
-  if (count >= 0) return;
+// True when all of the word, and nothing more, is a number strtod takes.
+bool IsWholeWord(const char* text, const char* end) { return end != text && *end == '\0'; }
+
+// A polygon or vertex count: a whole decimal, octal (leading 0) or
+// hexadecimal (leading 0x) number that fits an int and is not negative.
+int ReadCount(FILE* file, const char* name) {
+  Word word = ReadWord(file, name);
+  char* end;
+  errno = 0;
+  long long count = strtoll(word.text, &end, 0);
+  bool overflow = errno == ERANGE;
+  if (!IsWholeWord(word.text, end)) {
+    strtod(word.text, &end);
+    errno = EINVAL;
+    if (IsWholeWord(word.text, end)) FatalInFile("Count is not a whole number in %s. Aborting.  ", name);
+    FatalInFile("Unable to read a number from %s. Aborting.  ", name);
+  }
   errno = ERANGE;
-  FatalInFile("Negative count in %s. Aborting.  ", name);
+  if (count < 0) FatalInFile("Negative count in %s. Aborting.  ", name);
+  if (overflow || count > INT_MAX) FatalInFile("Count too large in %s. Aborting.  ", name);
+  return static_cast<int>(count);
+}
+
+// A colour component or a coordinate: a finite number.
+float ReadFinite(FILE* file, const char* name) {
+  Word word = ReadWord(file, name);
+  char* end;
+  float value = strtof(word.text, &end);
+  if (!IsWholeWord(word.text, end)) {
+    errno = EINVAL;
+    FatalInFile("Unable to read a number from %s. Aborting.  ", name);
+  }
+  if (!std::isfinite(value)) {
+    errno = EDOM;
+    FatalInFile("Not a finite number in %s. Aborting.  ", name);
+  }
+  return value;
 }
 
 }  // namespace
 
 // File format: the polygon count, the colour r g b, then for each polygon its
 // vertex count and that many x y z triples; white space of any kind between.
+// A fatal error leaves in polygons and count what the Maze can free.
 void Maze::LoadPolygonList(FILE* file, PolygonList& polygons, int& count,
                            const char* name) {
-  CheckRead(file, fscanf(file, "%i", &count), 1, name);
-  CheckCount(count, name);
+  count = ReadCount(file, name);
   printf("%i polygons, ", count);
 
-  // malloc(0) may return null; an empty model is no failure.
-  size_t bytes = static_cast<size_t>(count) * sizeof(Polygon*);
-  polygons = static_cast<PolygonList>(malloc(count > 0 ? bytes : 1));
+  // Zeroed, so that a list a fatal error leaves half filled can be freed;
+  // an empty model is no failure, and still gets a list.
+  polygons = static_cast<PolygonList>(calloc(count > 0 ? count : 1, sizeof(Polygon*)));
   if (polygons == nullptr)
     Fatal("Unable to allocate the space for a polygon list. Aborting.  ");
 
-  float r, g, b;
-  CheckRead(file, fscanf(file, "%f %f %f", &r, &g, &b), 3, name);
+  float r = ReadFinite(file, name);
+  float g = ReadFinite(file, name);
+  float b = ReadFinite(file, name);
   printf("color %g %g %g \n", r, g, b);
 
   for (int i = 0; i < count; i++) {
@@ -87,16 +141,15 @@ void Maze::LoadPolygonList(FILE* file, PolygonList& polygons, int& count,
     }
     polygons[i] = polygon;
 
-    int n;
-    CheckRead(file, fscanf(file, "%i", &n), 1, name);
-    CheckCount(n, name);
+    int n = ReadCount(file, name);
     if (gVerbose) printf("\tPolygon #%i, %i vertices\n", i, n);
     polygon->SetVertexCount(n);
     polygon->SetColor(r, g, b);
 
     for (int j = 0; j < n; j++) {
-      float x, y, z;
-      CheckRead(file, fscanf(file, "%f %f %f", &x, &y, &z), 3, name);
+      float x = ReadFinite(file, name);
+      float y = ReadFinite(file, name);
+      float z = ReadFinite(file, name);
       // The blank after the newline is meant: it starts whatever comes next.
       if (gVerbose) printf("\t\tVertex #%i: %g %g %g \n ", j, x, y, z);
       polygon->AddVertex(x, y, z);

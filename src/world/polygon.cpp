@@ -3,6 +3,8 @@
 
 #include "world/maze.h"
 
+Polygon::~Polygon() { free(vertices); }
+
 void Polygon::SetVertexCount(int n) {
   if (vertices != nullptr)
     Fatal("Tried to call SetVertexCount more than once. Aborting.  ");

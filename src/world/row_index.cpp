@@ -1,54 +1,57 @@
-// row_index.cpp: builds the row indexes of the component lists after loading.
+// row_index.cpp: builds the indexes of the component lists after loading,
+// and brings entries appended while walking into them.
 #include "world/row_index.h"
 
 #include <cstdlib>
 
 void ClearRowIndex(RowIndex& index) {
-  free(index.rowStart);
+  free(index.runY);
+  free(index.runStart);
   free(index.homeX);
   free(index.appendedOrder);
+  free(index.nearScratch);
   index = RowIndex{};
 }
 
 namespace {
 
-// The map row and column of a point the reader placed, or false for a point
-// off the grid.
-bool CellOf(Point2 p, int& row, int& column) {
-  double c = p.x / 5.0, r = -p.y / 5.0;
-  if (!(c >= 0 && r >= 0 && c < 1e9 && r < 1e9)) return false;
-  column = static_cast<int>(c);
-  row = static_cast<int>(r);
-  return column == c && row == r;
+// Allocates an index's array, or ends the program.
+template <typename T>
+T* Allocate(int count) {
+  T* block = static_cast<T*>(malloc(sizeof(T) * count));
+  if (block == nullptr) Fatal("Unable to allocate memory  ");
+  return block;
 }
 
-// An index of all used entries of a list, or an empty one where the list is
-// not in map order.
-RowIndex BuildRowIndex(const Point2* list, int used, bool keepHomeX) {
-  RowIndex index;
-  int lastRow = -1, lastColumn = -1;
+// True when entry i starts a run: the first, or one whose y differs from
+// the entry before it or whose x does not grow past it.
+bool StartsRun(const Point2* list, int i) {
+  return i == 0 || list[i].y != list[i - 1].y || !(list[i].x > list[i - 1].x);
+}
+
+// Indexes every used entry of a list, or none where y grows somewhere.
+// The arrays are stored in the index as they are made, so that a fatal
+// error leaves nothing that the index does not own.
+void BuildRowIndex(RowIndex& index, const Point2* list, int used, bool keepHomeX) {
+  int runs = 0;
   for (int i = 0; i < used; i++) {
-    int row, column;
-    if (!CellOf(list[i], row, column)) return index;  // off the grid
-    if (row < lastRow || (row == lastRow && column < lastColumn)) return index;  // out of order
-    lastRow = row;
-    lastColumn = column;
+    if (i > 0 && !(list[i].y <= list[i - 1].y)) return;  // not in map order
+    if (StartsRun(list, i)) runs++;
   }
 
-  index.rows = lastRow + 1;
-  index.rowStart = static_cast<int*>(malloc(sizeof(int) * (index.rows + 1)));
-  if (keepHomeX) index.homeX = static_cast<float*>(malloc(sizeof(float) * (used + 1)));
-  if (index.rowStart == nullptr || (keepHomeX && index.homeX == nullptr))
-    Fatal("Unable to allocate memory  ");
-  int i = 0, row, column;
-  for (int r = 0; r <= index.rows; r++) {
-    index.rowStart[r] = i;
-    while (i < used && CellOf(list[i], row, column) && row == r) i++;
+  index.runY = Allocate<float>(runs + 1);
+  index.runStart = Allocate<int>(runs + 1);
+  if (keepHomeX) index.homeX = Allocate<float>(used + 1);
+  for (int i = 0, run = 0; i < used; i++) {
+    if (StartsRun(list, i)) {
+      index.runY[run] = list[i].y;
+      index.runStart[run++] = i;
+    }
+    if (keepHomeX) index.homeX[i] = list[i].x;
   }
-  if (keepHomeX)
-    for (int j = 0; j < used; j++) index.homeX[j] = list[j].x;
+  index.runStart[runs] = used;
+  index.runs = runs;
   index.count = used;
-  return index;
 }
 
 }  // namespace
@@ -56,7 +59,7 @@ RowIndex BuildRowIndex(const Point2* list, int used, bool keepHomeX) {
 void Maze::IndexRows() {
   for (int k = 0; k < kNumComponentKinds; k++) {
     ClearRowIndex(rowIndex[k]);
-    rowIndex[k] = BuildRowIndex(list[k], used[k], k == kOrb);
+    BuildRowIndex(rowIndex[k], list[k], used[k], k == kOrb);
   }
 }
 
@@ -65,19 +68,23 @@ void Maze::IndexRows() {
 void Maze::IndexAppended(ComponentKind kind, int i) {
   RowIndex& index = rowIndex[kind];
   if (i != index.count + index.appended) return;
+  if (std::isnan(list[kind][i].y)) return;  // no place in the order: scanned
   if (index.appended == index.appendedCapacity) {
     int capacity = index.appendedCapacity * 2 + 16;
-    int* grown = static_cast<int*>(realloc(index.appendedOrder, sizeof(int) * capacity));
-    if (grown == nullptr) Fatal("Unable to allocate memory  ");
-    index.appendedOrder = grown;
+    for (int** array : {&index.appendedOrder, &index.nearScratch}) {
+      int* grown = static_cast<int*>(realloc(*array, sizeof(int) * capacity));
+      if (grown == nullptr) Fatal("Unable to allocate memory  ");
+      *array = grown;
+    }
     index.appendedCapacity = capacity;
   }
 
-  // After every entry on a row above it or on the same row.
-  double row = RowOf(list[kind][i]);
+  // After every entry of a greater or equal y.
+  const Point2* points = list[kind];
+  float y = points[i].y;
   int* order = index.appendedOrder;
   int at = index.appended;
-  while (at > 0 && RowOf(list[kind][order[at - 1]]) > row) {
+  while (at > 0 && points[order[at - 1]].y < y) {
     order[at] = order[at - 1];
     at--;
   }

@@ -1,91 +1,96 @@
-// row_index.h: finds the entries of a component list near a point without
-// scanning the whole list, through the list's RowIndex.
+// row_index.h: finds the entries of a component list near a point, in list
+// order, without scanning the whole list: the one lookup of frames and ticks.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "world/maze.h"
 
 // Frees an index's arrays and leaves it empty.
 void ClearRowIndex(RowIndex& index);
 
-// True when a point within reach of (x, y) may lie on a taken orb's place,
-// where taken orbs can be met: lookups by where orbs were loaded miss them.
-inline bool MayReachTakenOrbs(double x, double y, double reach) {
-  return std::fabs(x - kOrbTaken.x) <= reach && std::fabs(y - kOrbTaken.y) <= reach;
+namespace row_index_detail {
+
+// How far a point lies from a coordinate, in double precision; every window
+// test of the lookups, and the callers' own tests, form it the same way.
+inline double Gap(float coordinate, double from) {
+  return std::fabs(static_cast<double>(coordinate) - from);
 }
 
-// Calls visit(i) for every indexed entry i whose cell as loaded lies within
-// reach of (x, y) on both axes, or a little more, in list order, until visit
-// returns true. In: any x and y, infinite or not a number included.
+// The covered prefix: runs whose y lies within reach, then in each run the
+// entries whose x, as loaded, does. True when visit stopped the lookup.
 template <typename Visit>
-void VisitIndexedNear(const RowIndex& index, const Point2* list, double x, double y,
-                      double reach, Visit visit) {
-  // The row and column windows, widened by the rounding of the divisions and
-  // clamped in double before any conversion to int.
-  double firstRow = std::ceil((-y - reach) / 5 - 1e-6);
-  double lastRow = std::floor((-y + reach) / 5 + 1e-6);
-  firstRow = std::max(firstRow, 0.0);
-  lastRow = std::min(lastRow, static_cast<double>(index.rows - 1));
-  if (!(firstRow <= lastRow)) return;  // nothing near, or not a number
-  double left = x - reach - 1e-3, right = x + reach + 1e-3;
-
-  auto homeX = [&](int i) -> double { return index.homeX ? index.homeX[i] : list[i].x; };
-  for (int row = static_cast<int>(firstRow); row <= static_cast<int>(lastRow); row++) {
-    int lo = index.rowStart[row], hi = index.rowStart[row + 1];
-    // The first entry of the row at or right of the window's left edge.
+bool VisitIndexed(const RowIndex& index, const Point2* list, double x, double y,
+                  double reach, Visit& visit) {
+  // runY never grows, so the runs above the window come first.
+  const float* runY = index.runY;
+  int run = static_cast<int>(
+      std::partition_point(runY, runY + index.runs,
+                           [&](float ry) { return static_cast<double>(ry) - y > reach; }) -
+      runY);
+  auto homeX = [&](int i) { return index.homeX ? index.homeX[i] : list[i].x; };
+  for (; run < index.runs && Gap(runY[run], y) <= reach; run++) {
+    int lo = index.runStart[run], hi = index.runStart[run + 1];
+    // x grows along a run: skip to the first entry not left of the window.
     while (lo < hi) {
       int mid = lo + (hi - lo) / 2;
-      if (homeX(mid) < left)
+      if (static_cast<double>(homeX(mid)) - x < -reach)
         lo = mid + 1;
       else
         hi = mid;
     }
-    for (int i = lo; i < index.rowStart[row + 1] && homeX(i) <= right; i++)
-      if (visit(i)) return;
+    for (int i = lo; i < index.runStart[run + 1] && static_cast<double>(homeX(i)) - x <= reach; i++)
+      if (visit(i)) return true;
   }
+  return false;
 }
 
-// The row of the map a point lies on, as a double so that any float
-// converts: the order the appended entries are kept in.
-inline double RowOf(Point2 p) { return std::floor(-static_cast<double>(p.y) / 5 + 0.5); }
-
-// Calls visit(i) for every appended entry i that the index covers whose
-// point lies within reach of (x, y) on both axes, or a little more, in list
-// order, until visit returns true. In: any x and y.
+// The appended entries within reach, sorted back into list order in the
+// room kept for it. True when visit stopped the lookup.
 template <typename Visit>
-void VisitAppendedNear(const RowIndex& index, const Point2* list, double x, double y,
-                       double reach, Visit visit) {
-  double firstRow = std::floor((-y - reach) / 5) - 1;
-  double lastRow = std::ceil((-y + reach) / 5) + 1;
-  if (index.appended == 0 || !(firstRow <= lastRow)) return;
-
+bool VisitAppended(const RowIndex& index, const Point2* list, double x, double y,
+                   double reach, Visit& visit) {
   const int* order = index.appendedOrder;
-  int lo = 0, hi = index.appended;
-  while (lo < hi) {
-    int mid = lo + (hi - lo) / 2;
-    if (RowOf(list[order[mid]]) < firstRow)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  int end = lo;
-  while (end < index.appended && RowOf(list[order[end]]) <= lastRow) end++;
-  if (end == lo) return;
-
-  // The rows hold them in row order; they are visited in list order.
-  int* near = static_cast<int*>(malloc(sizeof(int) * (end - lo)));
-  if (near == nullptr) Fatal("Unable to allocate memory  ");
+  const int* end = order + index.appended;
+  const int* from = std::partition_point(
+      order, end, [&](int i) { return static_cast<double>(list[i].y) - y > reach; });
   int found = 0;
-  for (int k = lo; k < end; k++) {
-    Point2 p = list[order[k]];
-    if (std::fabs(p.x - x) <= reach + 1e-3 && std::fabs(p.y - y) <= reach + 1e-3)
-      near[found++] = order[k];
-  }
-  std::sort(near, near + found);
+  for (const int* k = from; k < end && Gap(list[*k].y, y) <= reach; k++)
+    if (Gap(list[*k].x, x) <= reach) index.nearScratch[found++] = *k;
+  std::sort(index.nearScratch, index.nearScratch + found);
   for (int k = 0; k < found; k++)
-    if (visit(near[k])) break;
-  free(near);
+    if (visit(index.nearScratch[k])) return true;
+  return false;
+}
+
+}  // namespace row_index_detail
+
+// True when a point within reach of (x, y) may lie on the taken orbs' place,
+// which a lookup by where the orbs were loaded would miss.
+inline bool MayReachTakenOrbs(double x, double y, double reach) {
+  return row_index_detail::Gap(kOrbTaken.x, x) <= reach &&
+         row_index_detail::Gap(kOrbTaken.y, y) <= reach;
+}
+
+// Calls visit(i) in list order for every entry i of a kind's list whose
+// point lies within reach of (x, y) on both axes, and maybe for others,
+// until visit returns true. A visit that acts only on entries within reach
+// thus sees what a scan of the whole list would. In: any x and y, infinite
+// or not a number included. Never allocates.
+template <typename Visit>
+void VisitNear(const Maze& maze, ComponentKind kind, double x, double y, double reach,
+               Visit visit) {
+  using namespace row_index_detail;
+  const RowIndex& index = maze.rowIndex[kind];
+  const Point2* list = maze.list[kind];
+  int scanFrom = index.count + index.appended;
+  // Near the taken orbs' place, only a scan finds them.
+  if (kind == kOrb && MayReachTakenOrbs(x, y, reach)) scanFrom = 0;
+  if (scanFrom > 0) {
+    if (VisitIndexed(index, list, x, y, reach, visit)) return;
+    if (VisitAppended(index, list, x, y, reach, visit)) return;
+  }
+  for (int i = scanFrom; i < maze.used[kind]; i++)
+    if (visit(i)) return;
 }

@@ -25,8 +25,9 @@ bool Free(const Maze& maze) {
 
 bool OnOrbOrPedestal(Maze& maze) {
   for (int i = 0; i < maze.used[kOrb]; i++) {
-    if (!OnCell(maze.walker, maze.list[kOrb][i])) continue;
     Point2 orb = maze.list[kOrb][i];
+    bool taken = orb.x == -100000 && orb.y == -100000;
+    if (taken || !OnCell(maze.walker, orb)) continue;
     int slot = maze.GetNextFreeIndex(maze.list[kPedestal]);
     maze.list[kPedestal][slot] = orb;
     maze.list[kOrb][i] = Point2{-100000, -100000};
@@ -94,6 +95,7 @@ void PlainDraw(Maze& maze) {
 
 void PlainUpdate(Maze& maze) {
   double h = maze.heading + static_cast<double>(maze.turnRate) * 0.1f;
+  if (std::fabs(h) > 2000 * M_PI) h = std::fmod(h, 2 * M_PI);
   maze.heading = static_cast<float>(h);
   float s = static_cast<float>(-std::sin(h)), c = static_cast<float>(std::cos(h));
   double dx = static_cast<double>(s) * maze.speed, dy = static_cast<double>(c) * maze.speed;

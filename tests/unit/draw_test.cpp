@@ -41,7 +41,8 @@ class DrawTest : public testing::Test {
 
   // Replaces a model with one of polygons of three vertices each.
   void GiveModel(ModelKind m, int polygons) {
-    FreeModel(maze_.model[m], maze_.modelCount[m]);
+    for (int i = 0; i < maze_.modelCount[m]; i++) delete maze_.model[m][i];
+    free(maze_.model[m]);
     maze_.model[m] = static_cast<PolygonList>(malloc(sizeof(Polygon*) * (polygons + 1)));
     maze_.modelCount[m] = polygons;
     for (int i = 0; i < polygons; i++) {
@@ -107,7 +108,7 @@ class DrawTest : public testing::Test {
     return instances;
   }
 
-  TestMaze maze_;
+  Maze maze_;
   Instance start_;
 };
 

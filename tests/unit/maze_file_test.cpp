@@ -12,7 +12,7 @@
 namespace {
 
 struct Loaded {
-  TestMaze maze;
+  Maze maze;
   std::string output;
 };
 
@@ -156,7 +156,7 @@ TEST(MazeFileTest, StatisticsShowUsedAndAllocatedAfterGrowth) {
 TEST(MazeFileDeathTest, AMissingFileIsFatal) {
   ScratchDir dir;
   WorkingDir cd(dir.Path());
-  TestMaze maze;
+  Maze maze;
   EXPECT_EXIT(maze.LoadMaze(), testing::ExitedWithCode(1),
               testing::Eq("Unable to open the maze file. Aborting.  : "
                           "No such file or directory\n"));

@@ -6,7 +6,7 @@
 #include "world/maze.h"
 
 TEST(ComponentListTest, StartsWithTwentyEmptySlotsPerKind) {
-  TestMaze maze;
+  Maze maze;
   for (int k = 0; k < kNumComponentKinds; k++) {
     EXPECT_EQ(maze.allocated[k], 20);
     EXPECT_EQ(maze.used[k], 0);
@@ -21,7 +21,7 @@ TEST(ComponentListTest, StartsWithTwentyEmptySlotsPerKind) {
 }
 
 TEST(ComponentListTest, GrowsByTwentyAndKeepsEveryEntry) {
-  TestMaze maze;
+  Maze maze;
   for (int i = 0; i < 41; i++) {
     int slot = maze.GetNextFreeIndex(maze.list[kOrb]);
     ASSERT_EQ(slot, i);
@@ -44,7 +44,7 @@ TEST(ComponentListTest, GrowsByTwentyAndKeepsEveryEntry) {
 }
 
 TEST(ComponentListTest, AllocatedCountsInTwentiesWhileTheStorageRunsAhead) {
-  TestMaze maze;
+  Maze maze;
   for (int i = 0; i < 10001; i++) {
     int slot = maze.GetNextFreeIndex(maze.list[kWall]);
     maze.list[kWall][slot] = Point2{static_cast<float>(i), 0};
@@ -57,7 +57,7 @@ TEST(ComponentListTest, AllocatedCountsInTwentiesWhileTheStorageRunsAhead) {
 }
 
 TEST(ComponentListTest, PicksTheListByItsStorage) {
-  TestMaze maze;
+  Maze maze;
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kPedestal]), 0);
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kPedestal]), 1);
   EXPECT_EQ(maze.GetNextFreeIndex(maze.list[kSpace]), 0);
@@ -66,7 +66,7 @@ TEST(ComponentListTest, PicksTheListByItsStorage) {
 }
 
 TEST(ComponentListDeathTest, UnknownStorageIsFatal) {
-  TestMaze maze;
+  Maze maze;
   Point2 stranger[1];
   EXPECT_EXIT(maze.GetNextFreeIndex(stranger), testing::ExitedWithCode(1),
               testing::Eq("Invalid component list passed to GetNextFreeIndex. "

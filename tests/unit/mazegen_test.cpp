@@ -97,6 +97,13 @@ TEST(MazegenTest, RefusesWhatCannotBeBuilt) {
   EXPECT_FALSE(GenerateMaze(wide, maze, error));
   EXPECT_EQ(error, "width 511 is more than 510, the widest row the maze reader takes");
 
+  MazeRequest tall;
+  tall.width = 3;
+  tall.height = 200001;
+  EXPECT_FALSE(GenerateMaze(tall, maze, error));
+  EXPECT_EQ(error, "height 200001 is more than 200000, the tallest maze a walker still moves "
+                   "through in steps of 1/16 unit");
+
   MazeRequest crowded;
   crowded.width = crowded.height = 5;
   crowded.orbs = 100;

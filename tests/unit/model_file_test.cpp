@@ -13,12 +13,12 @@
 
 namespace {
 
+// One model, read into the Maze that owns and frees it.
 struct Model {
-  ~Model() { FreeModel(polygons, count); }
-  TestMaze maze;
+  Maze maze;
   std::string output;
-  PolygonList polygons = nullptr;
-  int count = -1;
+  PolygonList& polygons = maze.model[0];
+  int& count = maze.modelCount[0];
 };
 
 // Reads one model from a stream holding these bytes, with or without -v.
@@ -153,7 +153,6 @@ TEST(PolygonDeathTest, SizingTwiceIsFatal) {
   polygon.SetVertexCount(3);
   EXPECT_EXIT(polygon.SetVertexCount(3), testing::ExitedWithCode(1),
               testing::StartsWith("Tried to call SetVertexCount more than once. Aborting.  : "));
-  free(polygon.vertices);
 }
 
 TEST(PolygonDeathTest, AVertexCountTooLargeToAllocateIsFatal) {
@@ -178,6 +177,22 @@ TEST(ModelFileDeathTest, MalformedFilesAreFatalAndNameTheFile) {
   ExpectFatal("1 1 0 0 1 0 0 zero", kWord);
   ExpectFatal("-1 1 0 0", kNegative);
   ExpectFatal("1 1 0 0 -4 0 0 0", kNegative);
+  ExpectFatal("-99999999999999999999 1 0 0", kNegative);
+  const std::string kLarge = "Count too large in test.txt. Aborting.  : Numerical result out of range\n";
+  ExpectFatal("4294967297 1 0 0 0", kLarge);
+  ExpectFatal("2147483648 1 0 0", kLarge);
+  ExpectFatal("1 1 0 0 0x100000000 0 0 0", kLarge);
+  ExpectFatal("99999999999999999999 1 0 0", kLarge);
+  const std::string kFraction = "Count is not a whole number in test.txt. Aborting.  : Invalid argument\n";
+  ExpectFatal("1.5 1 0 0 0", kFraction);
+  ExpectFatal("1 1 0 0 2e0 0 0 0 0 0 0", kFraction);
+  const std::string kInfinite =
+      "Not a finite number in test.txt. Aborting.  : Numerical argument out of domain\n";
+  ExpectFatal("0 nan 1 1", kInfinite);
+  ExpectFatal("0 1 1 -INF", kInfinite);
+  ExpectFatal("1 1 0 0 1 0 1e39 0", kInfinite);
+  ExpectFatal("1 1 0 0 1 0 0 infinity", kInfinite);
+  ExpectFatal("1 1 0 0 1 0 0 " + std::string(64, '0'), kWord);  // longer than any number
 }
 
 TEST(ModelFileDeathTest, AVertexCountTooLargeKeepsItsOwnMessage) {
@@ -205,7 +220,7 @@ TEST(ComponentModelsTest, LoadsTheSevenFilesInOrderAndPlacesTheWalker) {
     dir.Write(kModelNames[m], std::to_string(m % 2) + " 0." + std::to_string(m + 1) +
                                   " 1 0" + (m % 2 ? " 1 7 7 7" : ""));
   WorkingDir cd(dir.Path());
-  TestMaze maze;
+  Maze maze;
   maze.start = Point2{15, -20};
   StdoutCapture capture;
   maze.LoadComponentModels();
@@ -232,7 +247,7 @@ TEST(ComponentModelsDeathTest, TheFirstMissingFileInOrderIsReported) {
   dir.Write("space.txt", "0 1 1 1");
   dir.Write("orb.txt", "0 1 1 1");
   WorkingDir cd(dir.Path());
-  TestMaze maze;
+  Maze maze;
   EXPECT_EXIT(maze.LoadComponentModels(), testing::ExitedWithCode(1),
               testing::Eq("Unable to open the wall file. Aborting.  : No such file or directory\n"));
 }

@@ -71,14 +71,14 @@ void Soak(Maze& maze, unsigned seed) {
 }  // namespace
 
 TEST(SoakTest, AMillionTicksInTheBundledMaze) {
-  TestMaze maze;
+  Maze maze;
   LoadMazeQuietly(BundledMazeText(), maze);
   ASSERT_GT(maze.used[kWall], 0);
   Soak(maze, 1);
 }
 
 TEST(SoakTest, AMillionTicksAmongManyTeleportsAndOrbs) {
-  TestMaze maze;
+  Maze maze;
   LoadMazeQuietly(BusyMaze(), maze);
   ASSERT_GT(maze.used[kTeleport], 100);
   ASSERT_GT(maze.used[kOrb], 100);

@@ -23,7 +23,7 @@ class UpdateTest : public testing::Test {
     }
     return false;
   }
-  TestMaze maze_;
+  Maze maze_;
 };
 
 }  // namespace
@@ -84,6 +84,27 @@ TEST_F(UpdateTest, ATurnKeyAloneTurnsInPlace) {
   EXPECT_EQ(maze_.walker.y, 4);
 }
 
+TEST_F(UpdateTest, PastAThousandTurnsTheHeadingLosesWholeTurnsAndKeepsItsStep) {
+  // Just short of the bound the sum is stored as it always was.
+  const float kNearBound = 6283.0f;  // 1000 turns are 6283.185 radians
+  maze_.heading = kNearBound;
+  maze_.turnRate = 1;
+  maze_.Update();
+  EXPECT_EQ(maze_.heading, static_cast<float>(kNearBound + static_cast<double>(0.1f)));
+  maze_.Update();
+  maze_.Update();
+  EXPECT_NEAR(maze_.heading, std::fmod(kNearBound + 0.3, 2 * M_PI), 1e-3);
+  for (int tick = 0; tick < 100; tick++) {
+    float before = maze_.heading;
+    maze_.Update();
+    EXPECT_NEAR(maze_.heading - before, 0.1, 1e-6);
+  }
+  maze_.heading = -kNearBound;
+  maze_.turnRate = -1;
+  for (int tick = 0; tick < 3; tick++) maze_.Update();
+  EXPECT_NEAR(maze_.heading, std::fmod(-kNearBound - 0.3, 2 * M_PI), 1e-3);
+}
+
 TEST_F(UpdateTest, StepsFollowTheHeadingCounterClockwise) {
   maze_.heading = static_cast<float>(M_PI / 2);  // facing -x
   maze_.speed = 1;
@@ -128,6 +149,19 @@ TEST_F(UpdateTest, AtMostOneOrbIsTakenATick) {
   EXPECT_EQ(maze_.list[kOrb][1].x, 1);
   maze_.Update();
   EXPECT_EQ(maze_.used[kPedestal], 2);
+}
+
+TEST_F(UpdateTest, ATakenOrbIsNeverTakenAgain) {
+  // Orbs go to the taken place; a walker who follows them takes nothing.
+  Add(kOrb, 0, 0);
+  Add(kOrb, 5, 0);
+  maze_.Update();
+  maze_.walker = Point2{5, 0};
+  maze_.Update();
+  maze_.walker = kOrbTaken;
+  for (int tick = 0; tick < 3; tick++) maze_.Update();
+  EXPECT_EQ(maze_.used[kPedestal], 2);
+  EXPECT_EQ(maze_.eyeHeight, 5.5f);  // sinking from 7: nothing raises it
 }
 
 TEST_F(UpdateTest, TheEyeSinksHalfAUnitATickToThree) {
