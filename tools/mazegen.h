@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "world/maze.h"
+
 // The maze reader starts a new row after this many characters.
-constexpr int kWidestMaze = 510;
+constexpr int kWidestMaze = kMazeRowLength;
 
 // The tallest maze in which a walker still moves in fine steps: its last
 // row lies at y = -999,995, where a float position moves in steps of 1/16.

@@ -64,6 +64,10 @@ struct Polygon {
   void AddVertex(float x, float y, float z);
 };
 
+// One read of the maze file takes at most this many characters: a longer
+// line of the file becomes several rows.
+constexpr int kMazeRowLength = 510;
+
 // Told of each read of a maze file: the characters that make its row, and
 // whether the read reached the end of a line of the file.
 typedef void (*MazeRowHook)(const char* text, int length, bool endsLine, void* context);

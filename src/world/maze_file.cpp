@@ -3,9 +3,8 @@
 
 #include "world/maze.h"
 
-// One read takes at most this many characters, so a longer line becomes
-// several rows.
-static const int kMazeReadSize = 511;
+// The buffer of one read: a row and the NUL after it.
+static const int kMazeReadSize = kMazeRowLength + 1;
 
 // Cells are this many world units square; x and y step by it.
 static const int kCellStep = 5;

@@ -1,0 +1,86 @@
+// zumbrel-map as a maze author runs it: the check's exact lines and status,
+// and a map with one square per cell.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/scratch.h"
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs zumbrel-map in the directory with maze.txt holding the text.
+Result RunMap(const std::string& maze, const std::string& args) {
+  ScratchDir dir;
+  dir.Write("maze.txt", maze);
+  std::string command = "cd '" + dir.Path() + "' && '" ZUMBREL_MAP_BINARY "' " + args +
+                        " >out.txt 2>err.txt";
+  int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir.Path() + "/out.txt"),
+          Slurp(dir.Path() + "/err.txt")};
+}
+
+}  // namespace
+
+TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
+  const std::string kLong = "X" + std::string(600, '.') + "\n";
+  const struct {
+    const char* what;
+    std::string maze;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"a clean maze", "#####\n#X.T#\n#####\n", 0, ""},
+      {"a pocket, and a lower-case letter", "#####\n#X#.#\n###o#\n#.#.#\n#####\n", 1,
+       "maze.txt:2:4: the walker cannot reach this region of 2 open cells from the start\n"
+       "maze.txt:3:4: lower-case 'o' is an empty cell; an orb is 'O'\n"
+       "maze.txt:4:2: the walker cannot reach this region of 1 open cell from the start\n"},
+      {"a teleport reaches every space", "#####\n#XT##\n###.#\n#####\n", 0, ""},
+      {"no start", "###\n#.#\n###\n", 1,
+       "maze.txt:1:1: no start (X): the walker starts on the first cell of the first line\n"
+       "maze.txt:2:2: the walker cannot reach this region of 1 open cell from the start\n"},
+      {"two starts", "#####\n#X.X#\n#####\n", 1,
+       "maze.txt:2:4: 2 starts (X): the walker starts on this one, the last\n"},
+      {"a long line", kLong, 1,
+       "maze.txt:1:511: a row holds at most 510 characters: the rest of this line becomes "
+       "a row of its own\n"},
+  };
+  for (const auto& c : cases) {
+    Result result = RunMap(c.maze, "--check");
+    EXPECT_EQ(result.status, c.status) << c.what;
+    EXPECT_EQ(result.err, c.err) << c.what;
+    EXPECT_EQ(result.out, "") << c.what;
+  }
+  Result missing = RunMap("", "--check nothing.txt");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "zumbrel-map: cannot open nothing.txt: No such file or directory\n");
+}
+
+TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
+  // Ten cells that are not empty: the blank and the lower-case letter are.
+  Result result = RunMap("####\n#X t\n#DOP\n", "");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "maze.txt:2:4: lower-case 't' is an empty cell; a teleport is 'T'\n");
+  ScratchDir dir;
+  dir.Write("map.svg", result.out);
+  EXPECT_EQ(std::system(("xmllint --noout '" + dir.Path() + "/map.svg'").c_str()), 0);
+  size_t squares = 0;
+  for (size_t at = 0; (at = result.out.find("h1v1h-1z", at)) != std::string::npos; at++) squares++;
+  EXPECT_EQ(squares, 10u);
+}
