@@ -137,6 +137,8 @@ class Maze {
   void Draw();
   int DrawComponent(PolygonList polygons, int count, float distance);
 
+  // The component lists. Their indexes rely on two rules: cells never move,
+  // except orbs to kOrbTaken; entries arrive only through GetNextFreeIndex.
   int allocated[kNumComponentKinds];
   int used[kNumComponentKinds];
   Point2* list[kNumComponentKinds];
