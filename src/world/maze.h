@@ -79,10 +79,8 @@ typedef Polygon** PolygonList;
 constexpr Point2 kOrbTaken = {-100000, -100000};
 
 // Finds the entries of a component list near a point without scanning the
-// whole list (lookups in world/row_index.h). It relies on two rules:
-//   - cells never move, except orbs, which go to kOrbTaken when taken;
-//   - entries arrive only through GetNextFreeIndex, at the end of the list.
-// It covers a prefix of the list whose y never grows, as the maze reader
+// whole list (lookups in world/row_index.h), relying on the two rules written
+// beside the lists in Maze. It covers a prefix of the list whose y never grows, as the maze reader
 // appends cells, cut into runs of entries of one y and growing x; then the
 // entries appended right after that prefix that it is told of (pedestals,
 // while walking). The entries after those are scanned. A list whose y grows
@@ -137,8 +135,9 @@ class Maze {
   void Draw();
   int DrawComponent(PolygonList polygons, int count, float distance);
 
-  // The component lists. Their indexes rely on two rules: cells never move,
-  // except orbs to kOrbTaken; entries arrive only through GetNextFreeIndex.
+  // The component lists. Their indexes rely on two rules:
+  //   - cells never move, except orbs, which go to kOrbTaken when taken;
+  //   - entries arrive only through GetNextFreeIndex, at the end of the list.
   int allocated[kNumComponentKinds];
   int used[kNumComponentKinds];
   Point2* list[kNumComponentKinds];

@@ -64,14 +64,13 @@ bool VisitAppended(const RowIndex& index, const Point2* list, double x, double y
   return false;
 }
 
-}  // namespace row_index_detail
-
 // True when a point within reach of (x, y) may lie on the taken orbs' place,
 // which a lookup by where the orbs were loaded would miss.
 inline bool MayReachTakenOrbs(double x, double y, double reach) {
-  return row_index_detail::Gap(kOrbTaken.x, x) <= reach &&
-         row_index_detail::Gap(kOrbTaken.y, y) <= reach;
+  return Gap(kOrbTaken.x, x) <= reach && Gap(kOrbTaken.y, y) <= reach;
 }
+
+}  // namespace row_index_detail
 
 // Calls visit(i) in list order for every entry i of a kind's list whose
 // point lies within reach of (x, y) on both axes, and maybe for others,
