@@ -2,8 +2,11 @@
 // the requested doors, orbs, pedestals and teleports.
 #include "mazegen.h"
 
+#include <deque>
 #include <random>
 #include <vector>
+
+#include "sim/steps.h"
 
 namespace {
 
@@ -59,12 +62,57 @@ void Place(std::string& grid, std::vector<size_t>& candidates, int count, char w
   }
 }
 
+// A walker who steps onto a teleport is thrown onto a space cell, and never
+// passes it. So that a place the teleports close off is still reached, each
+// region of open cells beside a teleport keeps one space cell, where a
+// throw can land: the first cell found beside the teleport. Marks the cells
+// kept in keep.
+void KeepASpaceBesideEachTeleport(const std::string& grid, int width,
+                                  const std::vector<size_t>& teleports,
+                                  std::vector<bool>& keep) {
+  const int64_t stride = width + 1;  // a row and its newline
+  auto open = [&](int64_t i) {
+    return i >= 0 && i < static_cast<int64_t>(grid.size()) && grid[i] != '#' &&
+           grid[i] != '\n' && grid[i] != 'T';
+  };
+  std::vector<bool> seen(grid.size(), false);
+  std::deque<int64_t> queue;
+  for (size_t teleport : teleports)
+    for (const int* step : kStepNeighbours) {
+      int64_t first = static_cast<int64_t>(teleport) + step[0] * stride + step[1];
+      if (!open(first) || seen[first]) continue;
+      keep[first] = true;
+      seen[first] = true;
+      queue.push_back(first);
+      while (!queue.empty()) {
+        int64_t i = queue.front();
+        queue.pop_front();
+        for (const int* next : kStepNeighbours) {
+          int64_t j = i + next[0] * stride + next[1];
+          if (!open(j) || seen[j]) continue;
+          seen[j] = true;
+          queue.push_back(j);
+        }
+      }
+    }
+}
+
+// Drops the kept cells from candidates.
+void DropKept(std::vector<size_t>& candidates, const std::vector<bool>& keep) {
+  size_t to = 0;
+  for (size_t i : candidates)
+    if (!keep[i]) candidates[to++] = i;
+  candidates.resize(to);
+}
+
 }  // namespace
 
 bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& error) {
   if (request.width > kWidestMaze) {
     error = "width " + std::to_string(request.width) + " is more than " +
-            std::to_string(kWidestMaze) + ", the widest row the maze reader takes";
+            std::to_string(kWidestMaze) + ": the maze reader takes " +
+            std::to_string(kMazeRowLength) +
+            " characters at a time, the newline included, so each wider row would read as two";
     return false;
   }
   if (request.height > kTallestMaze) {
@@ -96,16 +144,32 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
     size_t row = i / (request.width + 1), col = i % (request.width + 1);
     ((row % 2 == 1) != (col % 2 == 1) ? passages : rooms).push_back(i);
   }
+  // Teleports go first, so that the rest keep clear of the space cells
+  // that the teleports' regions keep.
+  const char* kTooFew =
+      "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
+  if (static_cast<size_t>(request.teleports) > rooms.size()) {
+    error = kTooFew;
+    return false;
+  }
+  Place(grid, rooms, request.teleports, 'T', random);
+  std::vector<size_t> teleports;
+  for (size_t i = 0; i < grid.size(); i++)
+    if (grid[i] == 'T') teleports.push_back(i);
+  std::vector<bool> keep(grid.size(), false);
+  KeepASpaceBesideEachTeleport(grid, request.width, teleports, keep);
+  DropKept(passages, keep);
+  DropKept(rooms, keep);
+
   if (static_cast<size_t>(request.doors) > passages.size() ||
-      1 + static_cast<size_t>(request.orbs) + request.pedestals + request.teleports > rooms.size()) {
-    error = "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
+      1 + static_cast<size_t>(request.orbs) + request.pedestals > rooms.size()) {
+    error = kTooFew;
     return false;
   }
   Place(grid, passages, request.doors, 'D', random);
   Place(grid, rooms, 1, 'X', random);
   Place(grid, rooms, request.orbs, 'O', random);
   Place(grid, rooms, request.pedestals, 'P', random);
-  Place(grid, rooms, request.teleports, 'T', random);
   maze.swap(grid);
   return true;
 }

@@ -6,8 +6,8 @@
 
 #include "world/maze.h"
 
-// The maze reader starts a new row after this many characters.
-constexpr int kWidestMaze = kMazeRowLength;
+// The widest maze whose rows the reader takes line for line.
+constexpr int kWidestMaze = kWidestMazeLine;
 
 // The tallest maze in which a walker still moves in fine steps: its last
 // row lies at y = -999,995, where a float position moves in steps of 1/16.
@@ -24,7 +24,8 @@ struct MazeRequest {
 };
 
 // The maze as the file holds it: rows of width characters and a newline,
-// closed by walls, with one start and every open cell reachable from it.
+// closed by walls, with one start and every open cell reachable from it by
+// the tick's steps; a teleport never stands on the only way into a place.
 // The same request gives the same bytes. Returns false, with a message in
 // error, for a request that cannot be met.
 bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& error);

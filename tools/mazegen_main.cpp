@@ -10,15 +10,18 @@
 
 namespace {
 
-const char* const kUsage =
-    "Usage: zumbrel-mazegen [options] > maze.txt\n"
-    "  --width N      cells across, border included (3 to 510; default 31)\n"
-    "  --height N     cells down, border included (3 to 200000; default 31)\n"
-    "  --seed N       the same seed gives the same maze (default 1)\n"
-    "  --doors N      doors in passages (default 5)\n"
-    "  --orbs N       orbs (default 5)\n"
-    "  --pedestals N  pedestals (default 5)\n"
-    "  --teleports N  teleports (default 5)\n";
+void PrintUsage(FILE* out) {
+  fprintf(out,
+          "Usage: zumbrel-mazegen [options] > maze.txt\n"
+          "  --width N      cells across, border included (3 to %d; default 31)\n"
+          "  --height N     cells down, border included (3 to %d; default 31)\n"
+          "  --seed N       the same seed gives the same maze (default 1)\n"
+          "  --doors N      doors in passages (default 5)\n"
+          "  --orbs N       orbs (default 5)\n"
+          "  --pedestals N  pedestals (default 5)\n"
+          "  --teleports N  teleports (default 5)\n",
+          kWidestMaze, kTallestMaze);
+}
 
 [[noreturn]] void Fail(const std::string& message) {
   fprintf(stderr, "zumbrel-mazegen: %s\n", message.c_str());
@@ -60,7 +63,7 @@ int main(int argc, char** argv) {
     const char* option = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (strcmp(option, "--help") == 0) {
-      fputs(kUsage, stdout);
+      PrintUsage(stdout);
       return 0;
     }
     if (strcmp(option, "--seed") == 0) {
@@ -71,7 +74,7 @@ int main(int argc, char** argv) {
     for (const CountOption& known : countOptions)
       if (strcmp(option, known.name) == 0) count = known.field;
     if (count == nullptr) {
-      fputs(kUsage, stderr);
+      PrintUsage(stderr);
       Fail(std::string("unknown option '") + option + "'");
     }
     *count = Count(option, value);
@@ -80,5 +83,7 @@ int main(int argc, char** argv) {
   std::string maze, error;
   if (!GenerateMaze(request, maze, error)) Fail(error);
   fwrite(maze.data(), 1, maze.size(), stdout);
-  return ferror(stdout) ? 1 : 0;
+  if (fflush(stdout) != 0 || ferror(stdout))
+    Fail(std::string("cannot write the maze: ") + strerror(errno));
+  return 0;
 }

@@ -2,13 +2,14 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "sim/steps.h"
 #include "world/maze.h"
 #include "world/row_index.h"
 
 namespace {
 
-// The walker is on a cell when strictly inside its 5-unit square.
-const double kHalfCell = 2.5;
+// The walker is on a cell when strictly inside its square.
+const double kHalfCell = kCellSize / 2.0;
 
 // Radians turned per tick at a turn rate of 1, held in single precision.
 const float kTurnStep = 0.1f;
@@ -48,6 +49,9 @@ int FirstUnderWalker(const Maze& maze, ComponentKind kind, int from) {
   });
   return found;
 }
+
+// A teleport throws the walker only where there is a space cell to land on.
+bool TeleportsThrow(const Maze& maze) { return maze.used[kSpace] > 0; }
 
 // Adds a step to a stored coordinate, in double precision, rounded once.
 void Move(float& coordinate, double step) {
@@ -91,6 +95,13 @@ void Maze::Update() {
 
 bool Maze::PositionIsFree() { return FirstUnderWalker(*this, kWall, 0) < 0; }
 
+// Walls refuse a step (PositionIsFree); teleports throw (CheckTeleports).
+StepOutcome OutcomeOfStepOnto(const Maze& maze, int kind) {
+  if (kind == kWall) return kStepRefused;
+  if (kind == kTeleport && TeleportsThrow(maze)) return kStepThrown;
+  return kStepTaken;
+}
+
 // Takes at most one orb a tick, leaving a pedestal on its cell, so a walker
 // who stays keeps the raised eye through the pedestal.
 bool Maze::CheckOrbsAndPedestals() {
@@ -109,7 +120,7 @@ bool Maze::CheckOrbsAndPedestals() {
 // A jump lands on the centre of a space cell, 5 units or more from every
 // teleport in a maze read from a map, so the rest of the loop finds no more.
 void Maze::CheckTeleports() {
-  if (used[kSpace] == 0) return;  // nowhere to throw the walker: it stays
+  if (!TeleportsThrow(*this)) return;  // nowhere to throw the walker: it stays
   for (int i = -1; (i = FirstUnderWalker(*this, kTeleport, i + 1)) >= 0;) {
     walker = list[kSpace][rand() % used[kSpace]];
     eyeHeight = kEyeAfterTeleport;

@@ -31,8 +31,8 @@ Maze::Maze()
   }
 }
 
-// The program's one Maze lives until the process ends; the Mazes of tests
-// and tools are freed here, whatever a reader left half built.
+// Frees the lists, models and indexes, whatever a reader left half built:
+// the program's one Maze at exit, the Mazes of tests and tools when done.
 Maze::~Maze() {
   for (int k = 0; k < kNumComponentKinds; k++) {
     free(list[k]);
@@ -66,11 +66,13 @@ int Maze::GetNextFreeIndex(const Point2* storage) {
       // The storage grows by half again, not by 20, so that reading a large
       // maze takes time in proportion to its size: growing a long list by
       // small steps moves it again and again.
-      int slots = std::max(allocated[k], capacity[k] + capacity[k] / 2);
+      // Formed wide, and capped at what an int counts.
+      int64_t grown = std::min<int64_t>(INT_MAX, capacity[k] + int64_t{capacity[k]} / 2);
+      int slots = std::max(allocated[k], static_cast<int>(grown));
       size_t bytes = static_cast<size_t>(slots) * sizeof(Point2);
-      Point2* grown = static_cast<Point2*>(realloc(list[k], bytes));
-      if (grown == nullptr) Fatal("Unable to allocate memory  ");
-      list[k] = grown;
+      Point2* storage = static_cast<Point2*>(realloc(list[k], bytes));
+      if (storage == nullptr) Fatal("Unable to allocate memory  ");
+      list[k] = storage;
       capacity[k] = slots;
     }
   }

@@ -65,8 +65,20 @@ struct Polygon {
 };
 
 // One read of the maze file takes at most this many characters: a longer
-// line of the file becomes several rows.
+// line of the file becomes several rows. A line of exactly this many is
+// followed by a row holding only its newline, so the widest maze whose rows
+// are its lines is one narrower.
 constexpr int kMazeRowLength = 510;
+constexpr int kWidestMazeLine = kMazeRowLength - 1;
+
+// Cells are this many world units square; a cell's point is its centre.
+constexpr int kCellSize = 5;
+
+// The component list a maze file character appends to, or -1 for one that
+// only takes up its column. Letters count in upper case only.
+int ComponentOfCharacter(char c);
+// The start cell's character: it sets the start and appends nothing.
+inline bool IsStartCharacter(char c) { return c == 'X'; }
 
 // Told of each read of a maze file: the characters that make its row, and
 // whether the read reached the end of a line of the file.
@@ -116,8 +128,9 @@ class Maze {
   int GetNextFreeIndex(const Point2* storage);
   void LoadMaze();
   // Reads a maze file into the lists and the start, printing nothing; row,
-  // when given, is told of every read, the text of one row.
-  void ReadMaze(FILE* file, MazeRowHook row = nullptr, void* context = nullptr);
+  // when given, is told of every read, the text of one row. False, with
+  // errno set, when a read fails: what was read before it is kept.
+  bool ReadMaze(FILE* file, MazeRowHook row = nullptr, void* context = nullptr);
   void IndexRows();
   void IndexAppended(ComponentKind kind, int i);
   // name: the file's name, for the messages about a malformed file.
@@ -168,7 +181,9 @@ class Maze {
 
 // When set, Fatal calls it first: a handler that does not return, such as a
 // fuzz harness's jump back to its loop, keeps the process going. The reader
-// leaves what it built in the Maze, for the Maze to free.
+// leaves what it built in the Maze, for the Maze to free. A handler that
+// jumps relies on this: no function between the jump's target and Fatal
+// owns an object with a destructor, which the jump would skip.
 extern void (*gFatalHandler)(const char* message);
 
 // Opens a data file of the working directory for reading as text. Returns

@@ -6,12 +6,7 @@
 // The buffer of one read: a row and the NUL after it.
 static const int kMazeReadSize = kMazeRowLength + 1;
 
-// Cells are this many world units square; x and y step by it.
-static const int kCellStep = 5;
-
-// The list a map character appends to, or -1 for a character that only
-// occupies its column. Letters count in upper case only.
-static int ComponentOfCharacter(char c) {
+int ComponentOfCharacter(char c) {
   switch (c) {
     case '.': return kSpace;
     case '#': return kWall;
@@ -42,7 +37,8 @@ static void PrintStatistics(const Maze& maze) {
 void Maze::LoadMaze() {
   FILE* file = OpenDataFile("maze.txt");
   if (file == nullptr) Fatal("Unable to open the maze file. Aborting.  ");
-  ReadMaze(file);
+  // A read that fails is no end of the maze: the rest of it would be lost.
+  if (!ReadMaze(file)) Fatal("Unable to read the maze from maze.txt. Aborting.  ");
   fclose(file);
 
   PrintStatistics(*this);
@@ -57,7 +53,7 @@ void Maze::LoadMaze() {
 
 // Every read is a row of its own; a NUL byte ends what the read holds. The
 // row coordinate is 64 bits wide: no file has rows enough to overflow it.
-void Maze::ReadMaze(FILE* file, MazeRowHook row, void* context) {
+bool Maze::ReadMaze(FILE* file, MazeRowHook row, void* context) {
   char line[kMazeReadSize];
   memset(line, 0, sizeof line);
   int64_t y = 0;
@@ -66,15 +62,16 @@ void Maze::ReadMaze(FILE* file, MazeRowHook row, void* context) {
     if (row != nullptr) row(line, length, memchr(line, '\n', sizeof line) != nullptr, context);
     int x = 0;
     for (int c = 0; c < length; c++) {
-      if (line[c] == 'X') {
+      if (IsStartCharacter(line[c])) {
         start = walker = Point2{static_cast<float>(x), static_cast<float>(y)};
       } else {
         int kind = ComponentOfCharacter(line[c]);
         if (kind >= 0) AddComponent(static_cast<ComponentKind>(kind), x, y);
       }
-      x += kCellStep;
+      x += kCellSize;
     }
     memset(line, 0, sizeof line);
-    y -= kCellStep;
+    y -= kCellSize;
   }
+  return !ferror(file);
 }

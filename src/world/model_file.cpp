@@ -1,8 +1,10 @@
 // model_file.cpp: reads the seven polygon models from their files.
 #include <cctype>
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -49,6 +51,7 @@ const int kLongestNumber = 63;
 // model file that ends before all its numbers is malformed.
 struct Word {
   char text[kLongestNumber + 2];
+  int length;  // a NUL byte read from the file counts, and so ends no word
 };
 
 Word ReadWord(FILE* file, const char* name) {
@@ -61,6 +64,7 @@ Word ReadWord(FILE* file, const char* name) {
   for (; c != EOF && !isspace(c); c = getc(file))
     if (length <= kLongestNumber) word.text[length++] = static_cast<char>(c);
   word.text[length] = '\0';
+  word.length = length;
   if (length == 0) {
     // errno holds a read's own failure, such as reading a directory.
     if (!ferror(file)) errno = ENODATA;  // the file ends early
@@ -73,8 +77,11 @@ Word ReadWord(FILE* file, const char* name) {
   return word;
 }
 
-// True when all of the word, and nothing more, is a number strtod takes.
-bool IsWholeWord(const char* text, const char* end) { return end != text && *end == '\0'; }
+// True when the conversion that stopped at end took all of the word: not
+// just the part before a NUL byte in it.
+bool IsWholeWord(const Word& word, const char* end) {
+  return word.length > 0 && end == word.text + word.length;
+}
 
 // A polygon or vertex count: a whole decimal, octal (leading 0) or
 // hexadecimal (leading 0x) number that fits an int and is not negative.
@@ -84,10 +91,10 @@ int ReadCount(FILE* file, const char* name) {
   errno = 0;
   long long count = strtoll(word.text, &end, 0);
   bool overflow = errno == ERANGE;
-  if (!IsWholeWord(word.text, end)) {
+  if (!IsWholeWord(word, end)) {
     strtod(word.text, &end);
     errno = EINVAL;
-    if (IsWholeWord(word.text, end)) FatalInFile("Count is not a whole number in %s. Aborting.  ", name);
+    if (IsWholeWord(word, end)) FatalInFile("Count is not a whole number in %s. Aborting.  ", name);
     FatalInFile("Unable to read a number from %s. Aborting.  ", name);
   }
   errno = ERANGE;
@@ -101,7 +108,7 @@ float ReadFinite(FILE* file, const char* name) {
   Word word = ReadWord(file, name);
   char* end;
   float value = strtof(word.text, &end);
-  if (!IsWholeWord(word.text, end)) {
+  if (!IsWholeWord(word, end)) {
     errno = EINVAL;
     FatalInFile("Unable to read a number from %s. Aborting.  ", name);
   }
@@ -112,34 +119,53 @@ float ReadFinite(FILE* file, const char* name) {
   return value;
 }
 
+// A polygon list starts with room for at most this many polygons and grows
+// as they are read, so that a count the file does not live up to allocates
+// only what the file holds.
+const int kFirstPolygonSlots = 64;
+
+// Room for at least slots polygons, the new half zeroed, or the program ends.
+PolygonList GrowPolygonList(PolygonList polygons, int used, int slots) {
+  size_t bytes = static_cast<size_t>(slots) * sizeof(Polygon*);
+  PolygonList grown = static_cast<PolygonList>(realloc(polygons, bytes));
+  if (grown == nullptr) Fatal("Unable to allocate the space for a polygon list. Aborting.  ");
+  for (int i = used; i < slots; i++) grown[i] = nullptr;
+  return grown;
+}
+
 }  // namespace
 
 // File format: the polygon count, the colour r g b, then for each polygon its
 // vertex count and that many x y z triples; white space of any kind between.
-// A fatal error leaves in polygons and count what the Maze can free.
+// A fatal error leaves in polygons and count what the Maze can free: count
+// says how many polygons were made, and grows to the file's count as they are.
 void Maze::LoadPolygonList(FILE* file, PolygonList& polygons, int& count,
                            const char* name) {
-  count = ReadCount(file, name);
-  printf("%i polygons, ", count);
+  int claimed = ReadCount(file, name);
+  printf("%i polygons, ", claimed);
 
-  // Zeroed, so that a list a fatal error leaves half filled can be freed;
-  // an empty model is no failure, and still gets a list.
-  polygons = static_cast<PolygonList>(calloc(count > 0 ? count : 1, sizeof(Polygon*)));
-  if (polygons == nullptr)
-    Fatal("Unable to allocate the space for a polygon list. Aborting.  ");
+  // An empty model is no failure, and still gets a list.
+  count = 0;
+  int slots = std::max(1, std::min(claimed, kFirstPolygonSlots));
+  polygons = GrowPolygonList(nullptr, 0, slots);
 
   float r = ReadFinite(file, name);
   float g = ReadFinite(file, name);
   float b = ReadFinite(file, name);
   printf("color %g %g %g \n", r, g, b);
 
-  for (int i = 0; i < count; i++) {
+  for (int i = 0; i < claimed; i++) {
+    if (i == slots) {
+      slots = static_cast<int>(std::min<int64_t>(claimed, int64_t{slots} * 2));
+      polygons = GrowPolygonList(polygons, i, slots);
+    }
     Polygon* polygon = new (std::nothrow) Polygon;
     if (polygon == nullptr) {
       errno = ENOMEM;
       FatalInFile("Unable to create a polygon for %s. Aborting.  ", name);
     }
     polygons[i] = polygon;
+    count = i + 1;
 
     int n = ReadCount(file, name);
     if (gVerbose) printf("\tPolygon #%i, %i vertices\n", i, n);

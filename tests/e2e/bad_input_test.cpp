@@ -63,6 +63,12 @@ TEST_F(BadInputTest, MazeFilesThatCannotBeRead) {
   CopyBundledModels(directory);
   mkdir((directory.Path() + "/maze.txt").c_str(), 0755);
   ExpectFatalIn(directory, "Unable to open the maze file. Aborting.  : Is a directory\n");
+
+  // Opened, but every read fails.
+  ScratchDir failing;
+  CopyBundledModels(failing);
+  ASSERT_EQ(symlink("/proc/self/mem", (failing.Path() + "/maze.txt").c_str()), 0);
+  ExpectFatalIn(failing, "Unable to read the maze from maze.txt. Aborting.  : Input/output error\n");
 }
 
 TEST_F(BadInputTest, AnUnreadableMazeFile) {

@@ -1,11 +1,13 @@
 // zumbrel-map as a maze author runs it: the check's exact lines and status,
 // and a map with one square per cell.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -25,12 +27,17 @@ std::string Slurp(const std::string& path) {
   return text.str();
 }
 
-// Runs zumbrel-map in the directory with maze.txt holding the text.
-Result RunMap(const std::string& maze, const std::string& args) {
+// Runs zumbrel-map in the directory with maze.txt holding the text, or
+// linked to the file the text names after "->"; its output goes to out.
+Result RunMap(const std::string& maze, const std::string& args,
+              const std::string& out = "out.txt") {
   ScratchDir dir;
-  dir.Write("maze.txt", maze);
+  if (maze.rfind("->", 0) == 0)
+    EXPECT_EQ(symlink(maze.c_str() + 2, (dir.Path() + "/maze.txt").c_str()), 0);
+  else
+    dir.Write("maze.txt", maze);
   std::string command = "cd '" + dir.Path() + "' && '" ZUMBREL_MAP_BINARY "' " + args +
-                        " >out.txt 2>err.txt";
+                        " >" + out + " 2>err.txt";
   int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir.Path() + "/out.txt"),
           Slurp(dir.Path() + "/err.txt")};
@@ -52,6 +59,16 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
        "maze.txt:3:4: lower-case 'o' is an empty cell; an orb is 'O'\n"
        "maze.txt:4:2: the walker cannot reach this region of 1 open cell from the start\n"},
       {"a teleport reaches every space", "#####\n#XT##\n###.#\n#####\n", 0, ""},
+      {"a step cuts the corner between two walls", "####\n#X##\n##.#\n####\n", 0, ""},
+      {"a teleport is never walked through", "#######\n#X.TDO#\n#######\n", 1,
+       "maze.txt:2:5: the walker cannot reach this region of 2 open cells from the start\n"},
+      {"a line of exactly a row, then its newline as a row", "X" + std::string(509, '.') + "\n",
+       1,
+       "maze.txt:1:511: a row holds at most 510 characters: the rest of this line becomes "
+       "a row of its own\n"},
+      {"a line one short of a row", "X" + std::string(508, '.') + "\n", 0, ""},
+      {"a read that fails", "->/proc/self/mem", 2,
+       "zumbrel-map: cannot read maze.txt: Input/output error\n"},
       {"no start", "###\n#.#\n###\n", 1,
        "maze.txt:1:1: no start (X): the walker starts on the first cell of the first line\n"
        "maze.txt:2:2: the walker cannot reach this region of 1 open cell from the start\n"},
@@ -70,17 +87,34 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   Result missing = RunMap("", "--check nothing.txt");
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err, "zumbrel-map: cannot open nothing.txt: No such file or directory\n");
+  Result full = RunMap("#####\n#X..#\n#####\n", "", "/dev/full");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_EQ(full.err, "zumbrel-map: cannot write the map: No space left on device\n");
+}
+
+// The cells a map draws: the widths of its runs of squares, added up.
+size_t CellsDrawn(const std::string& svg) {
+  static const std::regex kRun("h([0-9]+)v1h-\\1z");
+  size_t cells = 0;
+  for (std::sregex_iterator run(svg.begin(), svg.end(), kRun), end; run != end; ++run)
+    cells += std::stoul((*run)[1]);
+  return cells;
 }
 
 TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
   // Ten cells that are not empty: the blank and the lower-case letter are.
-  Result result = RunMap("####\n#X t\n#DOP\n", "");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "maze.txt:2:4: lower-case 't' is an empty cell; a teleport is 'T'\n");
-  ScratchDir dir;
-  dir.Write("map.svg", result.out);
-  EXPECT_EQ(std::system(("xmllint --noout '" + dir.Path() + "/map.svg'").c_str()), 0);
-  size_t squares = 0;
-  for (size_t at = 0; (at = result.out.find("h1v1h-1z", at)) != std::string::npos; at++) squares++;
-  EXPECT_EQ(squares, 10u);
+  const std::string kMaze = "####\n#X t\n#DOP\n";
+  const struct {
+    const char* args;
+    size_t cells;
+  } cases[] = {{"", 10}, {"--lines 2-2", 2}, {"--lines 3-9", 4}};
+  for (const auto& c : cases) {
+    Result result = RunMap(kMaze, c.args);
+    EXPECT_EQ(result.status, 0) << c.args;
+    EXPECT_EQ(result.err, "maze.txt:2:4: lower-case 't' is an empty cell; a teleport is 'T'\n");
+    ScratchDir dir;
+    dir.Write("map.svg", result.out);
+    EXPECT_EQ(std::system(("xmllint --noout '" + dir.Path() + "/map.svg'").c_str()), 0);
+    EXPECT_EQ(CellsDrawn(result.out), c.cells) << c.args;
+  }
 }

@@ -156,7 +156,7 @@ TEST(IndexEquivalenceTest, FramesInTheBundledMaze) {
 }
 
 TEST(IndexEquivalenceTest, FramesInGeneratedMazes) {
-  for (auto [width, height] : {std::pair<int, int>{101, 101}, {510, 40}, {7, 300}}) {
+  for (auto [width, height] : {std::pair<int, int>{101, 101}, {kWidestMaze, 40}, {7, 300}}) {
     Maze maze;
     Load(Generated(width, height, 60), maze);
     TakeSomeOrbs(maze);
@@ -167,7 +167,7 @@ TEST(IndexEquivalenceTest, FramesInGeneratedMazes) {
 TEST(IndexEquivalenceTest, TicksInTheBundledAndGeneratedMazes) {
   ExpectSameTicks(BundledMazeText(), 20000, 3);
   ExpectSameTicks(Generated(61, 61, 150), 20000, 4);
-  ExpectSameTicks(Generated(510, 30, 400), 20000, 5);
+  ExpectSameTicks(Generated(kWidestMaze, 30, 400), 20000, 5);
 }
 
 TEST(IndexEquivalenceTest, RowsFarDownStayIndexedByTheirCells) {

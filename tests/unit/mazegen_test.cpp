@@ -1,10 +1,13 @@
-// The maze generator: its shape, its contents, reachability and repeatability.
+// The maze generator: its shape, its contents, its limits, and its mazes
+// as the check and the tick see them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "maze_map.h"
 #include "mazegen.h"
 
 namespace {
@@ -54,34 +57,36 @@ TEST(MazegenTest, ClosedByWallsWithOneStartAndTheRequestedItems) {
   EXPECT_EQ(std::count(maze.begin(), maze.end(), 'T'), 9);
 }
 
-TEST(MazegenTest, EveryOpenCellIsReachableFromTheStart) {
-  MazeRequest request;
-  request.width = 101;
-  request.height = 77;
-  request.seed = 12345;
-  std::vector<std::string> rows = Rows(Generate(request));
-  std::vector<std::pair<int, int>> todo;
-  for (int r = 0; r < 77; r++)
-    for (int c = 0; c < 101; c++)
-      if (rows[r][c] == 'X') todo.emplace_back(r, c);
-  ASSERT_EQ(todo.size(), 1u);
-  std::vector<std::string> seen = rows;
-  seen[todo[0].first][todo[0].second] = '#';
-  while (!todo.empty()) {
-    auto [r, c] = todo.back();
-    todo.pop_back();
-    for (auto [dr, dc] : {std::pair<int, int>{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-      if (seen[r + dr][c + dc] == '#') continue;
-      seen[r + dr][c + dc] = '#';
-      todo.emplace_back(r + dr, c + dc);
+// Every maze checks clean by the check's own walker, which steps as the tick
+// does: at the narrowest and widest, and for many seeds with teleports.
+TEST(MazegenTest, EveryMazeChecksClean) {
+  const struct {
+    int width, height, seeds, doors, orbs, pedestals, teleports;
+  } cases[] = {
+      {3, 41, 60, 2, 2, 2, 4},
+      {kWidestMaze, 12, 3, 40, 40, 40, 60},
+      {9, 9, 200, 3, 3, 2, 3},
+      {21, 21, 60, 5, 5, 5, 12},
+  };
+  for (const auto& c : cases)
+    for (int seed = 1; seed <= c.seeds; seed++) {
+      MazeRequest request{c.width, c.height, static_cast<uint64_t>(seed), c.doors,
+                          c.orbs,  c.pedestals, c.teleports};
+      std::string text = Generate(request);
+      FILE* file = fmemopen(text.data(), text.size(), "r");
+      Maze maze;
+      MazeCells cells;
+      ASSERT_TRUE(ReadMazeCells(file, maze, cells));
+      fclose(file);
+      std::vector<MazeProblem> problems = CheckMaze(maze, cells);
+      EXPECT_TRUE(problems.empty()) << c.width << "x" << c.height << " seed " << seed << ": "
+                                    << problems[0].text << "\n" << text;
     }
-  }
-  for (int r = 0; r < 77; r++) EXPECT_EQ(seen[r], std::string(101, '#')) << "row " << r;
 }
 
 TEST(MazegenTest, TheSameSeedGivesTheSameBytes) {
   MazeRequest request;
-  request.width = 510;
+  request.width = kWidestMaze;
   request.height = 50;
   request.seed = 99;
   std::string first = Generate(request);
@@ -90,27 +95,33 @@ TEST(MazegenTest, TheSameSeedGivesTheSameBytes) {
   EXPECT_NE(Generate(request), first);
 }
 
+// Each limit, at it and just past it.
 TEST(MazegenTest, RefusesWhatCannotBeBuilt) {
-  std::string maze, error;
-  MazeRequest wide;
-  wide.width = 511;
-  EXPECT_FALSE(GenerateMaze(wide, maze, error));
-  EXPECT_EQ(error, "width 511 is more than 510, the widest row the maze reader takes");
-
-  MazeRequest tall;
-  tall.width = 3;
-  tall.height = 200001;
-  EXPECT_FALSE(GenerateMaze(tall, maze, error));
-  EXPECT_EQ(error, "height 200001 is more than 200000, the tallest maze a walker still moves "
-                   "through in steps of 1/16 unit");
-
-  MazeRequest crowded;
-  crowded.width = crowded.height = 5;
-  crowded.orbs = 100;
-  EXPECT_FALSE(GenerateMaze(crowded, maze, error));
-  EXPECT_NE(error.find("too few open cells"), std::string::npos);
-
-  MazeRequest tiny;
-  tiny.width = 2;
-  EXPECT_FALSE(GenerateMaze(tiny, maze, error));
+  const struct {
+    int width, height, orbs;
+    const char* error;  // empty: built
+  } cases[] = {
+      {509, 3, 0, ""},
+      {510, 3, 0,
+       "width 510 is more than 509: the maze reader takes 510 characters at a time, the "
+       "newline included, so each wider row would read as two"},
+      {3, 200000, 0, ""},
+      {3, 200001, 0,
+       "height 200001 is more than 200000, the tallest maze a walker still moves through in "
+       "steps of 1/16 unit"},
+      {3, 3, 0, ""},
+      {2, 3, 0, "a maze is at least 3 by 3 cells"},
+      {5, 5, 100,
+       "the maze has too few open cells for that many doors, orbs, pedestals and teleports"},
+  };
+  for (const auto& c : cases) {
+    MazeRequest request;
+    request.width = c.width;
+    request.height = c.height;
+    request.orbs = c.orbs;
+    request.doors = request.pedestals = request.teleports = 0;
+    std::string maze, error;
+    EXPECT_EQ(GenerateMaze(request, maze, error), *c.error == '\0') << c.width << "x" << c.height;
+    EXPECT_EQ(error, c.error) << c.width << "x" << c.height;
+  }
 }

@@ -1,0 +1,68 @@
+// maze_map.h: a maze file cell by cell, as the program reads it: where the
+// walker can go, the mistakes of its author, and its map as SVG.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "world/maze.h"
+
+// A place in the file: a 1-based line and a 1-based column.
+struct FilePlace {
+  int64_t line;
+  int64_t column;
+};
+
+struct MazeProblem {
+  FilePlace at;
+  std::string text;
+};
+
+// The cells of a maze file, row by row as the reader takes them, rows and
+// columns counted as whole numbers. Memory follows the cells: a row holds
+// only the characters of its read.
+struct MazeCells {
+  std::vector<int64_t> rowStart{0};  // row r is cells[rowStart[r], rowStart[r + 1])
+  std::vector<signed char> cells;    // a ComponentKind, or -1 for an empty cell
+  std::vector<int64_t> continuations;  // rows that carry on the line above, rising
+  bool continuesLine = false;          // the next row carries on the line of the last
+  int starts = 0;
+  int64_t startRow = 0, startColumn = 0;  // the last start, or the first cell
+  std::vector<MazeProblem> problems;      // found in the text: lower case, long lines
+
+  int64_t Rows() const { return static_cast<int64_t>(rowStart.size()) - 1; }
+  int64_t Length(int64_t row) const { return rowStart[row + 1] - rowStart[row]; }
+  bool Holds(int64_t row, int64_t column) const {
+    return row >= 0 && row < Rows() && column >= 0 && column < Length(row);
+  }
+  // What stands on a cell: -1 for an empty one, or one outside the rows.
+  int Kind(int64_t row, int64_t column) const {
+    return Holds(row, column) ? cells[rowStart[row] + column] : -1;
+  }
+  FilePlace PlaceOf(int64_t row, int64_t column) const;
+  // The first row of the line, or of the line after the last.
+  int64_t FirstRowOfLine(int64_t line) const;
+};
+
+// Reads a maze file through the program's reader into the Maze and the
+// cells. False, with errno set, when a read fails.
+bool ReadMazeCells(FILE* file, Maze& maze, MazeCells& cells);
+
+// The cells a walker reaches from the start through the tick's steps, one
+// flag a cell, and whether it reaches the open ground outside the rows.
+struct Reach {
+  std::vector<bool> cell;
+  bool outside = false;
+};
+Reach FindReach(const Maze& maze, const MazeCells& cells);
+
+// The mistakes a maze author makes, in the order of the file: a missing
+// start or several, each region the walker cannot reach, lower-case cell
+// letters, and lines longer than a row.
+std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells);
+
+// Writes the map of rows [firstRow, endRow) to out as SVG, one square a
+// cell, the start ringed. The caller checks out for errors.
+void WriteMapSvg(FILE* out, const MazeCells& cells, int64_t firstRow, int64_t endRow);
