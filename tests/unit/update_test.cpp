@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <random>
+#include <string>
+
+#include "maze_map.h"
 #include "test_maze.h"
 #include "world/maze.h"
 
@@ -64,6 +68,23 @@ TEST_F(UpdateTest, WalkingIntoACornerStaysPut) {
     maze_.Update();
     EXPECT_FLOAT_EQ(maze_.walker.x, 2);
     EXPECT_FLOAT_EQ(maze_.walker.y, 2);
+  }
+}
+
+// On a cell is strictly inside its square: the edge, on either axis, is not.
+TEST_F(UpdateTest, AWallBlocksOnlyInsideItsSquare) {
+  Add(kWall, 0, 0);
+  const struct {
+    float x, y;
+    bool free;
+  } cases[] = {
+      {2.5f, 0, true},       {-2.5f, 0, true},         {0, 2.5f, true},
+      {0, -2.5f, true},      {2.4999998f, 0, false},   {0, -2.4999998f, false},
+      {2.5f, 2.4999998f, true}, {2.4999998f, 2.4999998f, false},
+  };
+  for (const auto& c : cases) {
+    maze_.walker = Point2{c.x, c.y};
+    EXPECT_EQ(maze_.PositionIsFree(), c.free) << c.x << ", " << c.y;
   }
 }
 
@@ -226,4 +247,47 @@ TEST_F(UpdateTest, ATeleportWithNoSpaceCellsLeavesTheWalkerBe) {
   EXPECT_EQ(maze_.walker.x, 1);
   EXPECT_EQ(maze_.walker.y, 1);
   EXPECT_EQ(maze_.eyeHeight, 3);
+}
+
+// Random keys through random small mazes, through the real tick: every cell
+// the walker stands on is one the maze check says it reaches.
+TEST(WalkerReachTest, TheWalkerStandsOnlyWhereTheCheckSaysItCanGo) {
+  const char kCells[] = "####....  DOPT";
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 300; trial++) {
+    int width = 3 + static_cast<int>(random() % 6), height = 3 + static_cast<int>(random() % 6);
+    std::string text;
+    for (int r = 0; r < height; r++) {
+      for (int c = 0; c < width; c++) text += kCells[random() % (sizeof kCells - 1)];
+      text += '\n';
+    }
+    text[random() % height * (width + 1) + random() % width] = 'X';
+
+    Maze maze;
+    LoadMazeQuietly(text, maze);
+    Maze read;
+    MazeCells cells;
+    FILE* file = fmemopen(text.data(), text.size(), "r");
+    ASSERT_TRUE(ReadMazeCells(file, read, cells));
+    fclose(file);
+    Reach reach = FindReach(read, cells);
+
+    srand(trial);
+    for (int tick = 0; tick < 3000; tick++) {
+      if (tick % 15 == 0) {
+        maze.speed = static_cast<float>(random() % 3) - 1;
+        maze.turnRate = static_cast<float>(random() % 3) - 1;
+      }
+      maze.Update();
+      // The cell the walker is strictly inside, if any.
+      double column = std::round(maze.walker.x / 5.0), row = std::round(-maze.walker.y / 5.0);
+      if (std::fabs(maze.walker.x - 5 * column) >= 2.5 ||
+          std::fabs(maze.walker.y + 5 * row) >= 2.5)
+        continue;
+      int64_t r = static_cast<int64_t>(row), c = static_cast<int64_t>(column);
+      bool reached = cells.Holds(r, c) ? reach.cell[cells.rowStart[r] + c] : reach.outside;
+      ASSERT_TRUE(reached) << "trial " << trial << " tick " << tick << " at row " << r
+                           << ", column " << c << " of\n" << text;
+    }
+  }
 }
