@@ -6,6 +6,10 @@
 void ParseArguments(int argc, char** argv);
 void PrintUsage();
 
+// Opens the 500 by 500 window, registers the callbacks and sets the fixed
+// graphics state, blending with -a.
+void OpenWindow();
+
 void OnDisplay();
 void OnKeyDown(unsigned char key, int x, int y);
 void OnKeyUp(unsigned char key, int x, int y);

@@ -95,6 +95,7 @@ TEST_F(BadInputTest, ModelFilesThatCannotBeRead) {
   ExpectFatal("orb.txt", "", kEnds);
   ExpectFatal("orb.txt", "3 1 0.5", kEnds);                    // truncated in the colour
   ExpectFatal("orb.txt", "1 1 0 0\n3\n0 0 0\n1 1", kEnds);       // truncated in a vertex
+  ExpectFatal("orb.txt", "2147483647 1 1 1 1 0 0 0", kEnds);    // far fewer polygons than claimed
   ExpectFatal("orb.txt", "1 1 0 0 three",
               "Unable to read a number from orb.txt. Aborting.  : Invalid argument\n");
   ExpectFatal("orb.txt", "-2 1 1 1",

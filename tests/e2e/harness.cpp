@@ -171,6 +171,20 @@ bool Zumbrel::WaitForNextLine(const std::string& start, double seconds) {
   return PollForLine(start, out_.size(), seconds);
 }
 
+bool Zumbrel::WaitForReportAfterATick(double seconds) {
+  static const std::string kReport = "Average fps: updated ";
+  return PollStdout(
+      [&] {
+        for (size_t at = 0; (at = out_.find(kReport, at)) != std::string::npos; at++) {
+          if (out_.find('\n', at) == std::string::npos) return false;
+          // "inf" at 0 seconds, "nan" with no ticks.
+          if (std::strtod(out_.c_str() + at + kReport.size(), nullptr) > 0) return true;
+        }
+        return false;
+      },
+      seconds);
+}
+
 bool Zumbrel::WaitForExit(double seconds) {
   double deadline = Now() + seconds;
   while (!Reap(false)) {

@@ -47,6 +47,9 @@ class Zumbrel {
   bool WaitForLine(const std::string& start, double seconds = 20);
   // The same for a line that starts after what stdout holds now.
   bool WaitForNextLine(const std::string& start, double seconds = 20);
+  // Polls until a frame report shows that a tick has run: its tick rate is
+  // above 0. Frames drawn before the first tick show the eye on the floor.
+  bool WaitForReportAfterATick(double seconds = 60);
   // Polls until the program has ended; false at the deadline.
   bool WaitForExit(double seconds = 20);
   // Ends the program (SIGTERM, then SIGKILL) and collects what it printed.

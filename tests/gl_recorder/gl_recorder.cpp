@@ -51,4 +51,46 @@ void glutTimerFunc(unsigned int milliseconds, void (*callback)(int), int value) 
          reinterpret_cast<const void*>(callback));
 }
 
+// The window and the fixed state of start-up.
+void glEnableClientState(GLenum array) { Record("glEnableClientState", {double(array)}); }
+void glEnable(GLenum capability) { Record("glEnable", {double(capability)}); }
+void glBlendFunc(GLenum source, GLenum destination) {
+  Record("glBlendFunc", {double(source), double(destination)});
+}
+void glMatrixMode(GLenum mode) { Record("glMatrixMode", {double(mode)}); }
+void glLoadIdentity() { Record("glLoadIdentity", {}); }
+void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
+  Record("gluPerspective", {fovy, aspect, zNear, zFar});
+}
+// Answers as Mesa does for the projection stack's depth.
+void glGetIntegerv(GLenum name, GLint* value) {
+  Record("glGetIntegerv", {double(name)});
+  *value = 32;
+}
+void glutInitDisplayMode(unsigned int mode) { Record("glutInitDisplayMode", {double(mode)}); }
+int glutCreateWindow(const char* title) {
+  Record("glutCreateWindow", {}, title);
+  return 1;
+}
+void glutReshapeWindow(int width, int height) {
+  Record("glutReshapeWindow", {double(width), double(height)});
+}
+void glutIgnoreKeyRepeat(int ignore) { Record("glutIgnoreKeyRepeat", {double(ignore)}); }
+void glutDisplayFunc(void (*callback)()) {
+  Record("glutDisplayFunc", {}, reinterpret_cast<const void*>(callback));
+}
+void glutIdleFunc(void (*callback)()) {
+  Record("glutIdleFunc", {}, reinterpret_cast<const void*>(callback));
+}
+void glutKeyboardFunc(void (*callback)(unsigned char, int, int)) {
+  Record("glutKeyboardFunc", {}, reinterpret_cast<const void*>(callback));
+}
+void glutKeyboardUpFunc(void (*callback)(unsigned char, int, int)) {
+  Record("glutKeyboardUpFunc", {}, reinterpret_cast<const void*>(callback));
+}
+int glutGetWindow() {
+  Record("glutGetWindow", {});
+  return 1;
+}
+
 }  // extern "C"

@@ -1,9 +1,11 @@
-// The display and timer callbacks: their calls, in order, and their counters.
-#include <GL/gl.h>
+// Start-up's window and graphics state, and the display and timer callbacks:
+// their calls, in order, and their counters.
+#include <GL/glut.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -21,6 +23,42 @@ std::vector<std::string> Names() {
 }
 
 }  // namespace
+
+TEST(CallbacksTest, TheWindowItsCallbacksAndTheFixedStateWithAndWithoutBlending) {
+  using Call = std::pair<std::string, std::vector<double>>;
+  const std::vector<Call> kBefore = {
+      {"glutInitDisplayMode", {GLUT_DOUBLE}}, {"glutCreateWindow", {}},
+      {"glutReshapeWindow", {500, 500}},      {"glutIgnoreKeyRepeat", {1}},
+      {"glutDisplayFunc", {}},                {"glutIdleFunc", {}},
+      {"glutKeyboardFunc", {}},               {"glutKeyboardUpFunc", {}},
+      {"glEnableClientState", {GL_VERTEX_ARRAY}}};
+  const std::vector<Call> kBlending = {{"glEnable", {GL_BLEND}},
+                                       {"glBlendFunc", {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}}};
+  const std::vector<Call> kAfter = {{"glMatrixMode", {GL_PROJECTION}},
+                                    {"glLoadIdentity", {}},
+                                    {"gluPerspective", {60, 1, 0.1, 110}},
+                                    {"glGetIntegerv", {GL_MAX_PROJECTION_STACK_DEPTH}},
+                                    {"glutGetWindow", {}}};
+  for (bool alpha : {false, true}) {
+    std::vector<Call> expected = kBefore;
+    if (alpha) expected.insert(expected.end(), kBlending.begin(), kBlending.end());
+    expected.insert(expected.end(), kAfter.begin(), kAfter.end());
+    gUseAlpha = alpha;
+    ClearGlCalls();
+    OpenWindow();
+    std::vector<Call> calls;
+    for (const GlCall& call : RecordedGlCalls()) calls.emplace_back(call.name, call.args);
+    EXPECT_EQ(calls, expected) << (alpha ? "with -a" : "without -a");
+    const void* const kCallbacks[] = {reinterpret_cast<const void*>(&OnDisplay),
+                                      reinterpret_cast<const void*>(&OnDisplay),
+                                      reinterpret_cast<const void*>(&OnKeyDown),
+                                      reinterpret_cast<const void*>(&OnKeyUp)};
+    for (int i = 0; i < 4; i++) EXPECT_EQ(RecordedGlCalls()[4 + i].pointer, kCallbacks[i]);
+    EXPECT_STREQ(static_cast<const char*>(RecordedGlCalls()[1].pointer), "Zumbrel");
+  }
+  gUseAlpha = false;
+  ClearGlCalls();
+}
 
 TEST(CallbacksTest, ADisplayClearsDrawsFlushesSwapsAndCounts) {
   gFrameCount = 7;

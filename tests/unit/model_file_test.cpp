@@ -175,6 +175,7 @@ TEST(ModelFileDeathTest, MalformedFilesAreFatalAndNameTheFile) {
   ExpectFatal("two 1 0 0", kWord);
   ExpectFatal("1 red 0 0", kWord);
   ExpectFatal("1 1 0 0 1 0 0 zero", kWord);
+  ExpectFatal(std::string("1\0junk 1 0 0", 12), kWord);  // a NUL byte ends no word
   ExpectFatal("-1 1 0 0", kNegative);
   ExpectFatal("1 1 0 0 -4 0 0 0", kNegative);
   ExpectFatal("-99999999999999999999 1 0 0", kNegative);
