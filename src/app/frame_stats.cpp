@@ -10,7 +10,8 @@ int64_t gFrameCount = 0;
 int64_t gNowTime = 0;  // seconds, the clock at the last report
 
 // Rates are averages since start-up. Elapsed time may be 0 seconds: the
-// divisions are in floating point, so the rates then print as infinite.
+// divisions are in floating point, so a rate then prints as inf, or as nan
+// while its count is 0 too.
 void PrintFrameReport(int64_t elapsed) {
   printf("Average fps: updated %g, display %g. preclipping hit rate: %.1f %% \n",
          static_cast<double>(gUpdateCount) / static_cast<double>(elapsed),

@@ -54,6 +54,12 @@ desktop-file-validate "$work/root/usr/share/applications/zumbrel.desktop" ||
   fail "desktop-file-validate"
 grep -qx 'Path=/usr/share/games/zumbrel' "$work/root/usr/share/applications/zumbrel.desktop" ||
   fail "the desktop entry starts elsewhere"
+# Under any prefix, a blank in it included, the entry runs the game there.
+cmake --install "$build" --prefix "$work/with space" >/dev/null
+desktop-file-validate "$work/with space/share/applications/zumbrel.desktop" ||
+  fail "desktop-file-validate, installed under a blank"
+grep -qxF "Exec=\"$work/with space/games/zumbrel\"" "$work/with space/share/applications/zumbrel.desktop" ||
+  fail "Exec under a blank: $(grep Exec "$work/with space/share/applications/zumbrel.desktop")"
 for page in "$work"/root/usr/share/man/man6/*.6.gz; do
   warnings=$(zcat "$page" | groff -man -ww -z 2>&1)
   [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"

@@ -43,12 +43,13 @@ void Load(const std::string& text, Maze& maze) {
 }
 
 // Takes every third orb the way a walker does, so that orbs have moved and
-// pedestals have been appended; the index is told of all but the last.
+// pedestals have been appended; the index is told of all but the last. The
+// walk goes up the maze, so the appended pedestals' y rises along the list.
 void TakeSomeOrbs(Maze& maze) {
-  for (int i = 0; i < maze.used[kOrb]; i += 3) {
+  for (int i = maze.used[kOrb] - 1; i >= 0; i -= 3) {
     int slot = maze.GetNextFreeIndex(maze.list[kPedestal]);
     maze.list[kPedestal][slot] = maze.list[kOrb][i];
-    if (i + 3 < maze.used[kOrb]) maze.IndexAppended(kPedestal, slot);
+    if (i >= 3) maze.IndexAppended(kPedestal, slot);
     maze.list[kOrb][i] = kOrbTaken;
   }
 }
