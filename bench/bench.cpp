@@ -1,5 +1,6 @@
-// bench.cpp: the frame, the tick and the maze reader on generated mazes of
-// 10 thousand to 5.1 million cells, with the row index and with plain scans.
+// bench.cpp: the frame, the tick, the maze reader and zumbrel-map's check and
+// map on generated mazes of 10 thousand to 5.1 million cells, with the row
+// index and with plain scans.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,14 +10,16 @@
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "maze_map.h"
 #include "mazegen.h"
 #include "oracle/plain_scans.h"
 #include "world/maze.h"
 
 namespace {
 
-// A maze of about this many cells: rows as wide as the reader takes, and
+// A maze of about this many cells: rows as wide as a maze can be, and
 // one cell in a hundred each a door, an orb, a pedestal and a teleport.
 MazeRequest RequestOfSize(int cells) {
   MazeRequest request;
@@ -129,25 +132,43 @@ long StatusKiB(const char* field) {
   return value;
 }
 
-// How much more memory than before a fresh process holds at its peak while
-// it loads the maze in the directory: what the bench program prints when run
-// as "zumbrel_bench --load-peak DIR".
-int PrintLoadPeak(const char* directory) {
-  long before = StatusKiB("VmRSS:");
+// What zumbrel-map --check does with the maze in a directory.
+void CheckTheMap(const std::string& directory, std::vector<MazeProblem>* problems) {
+  FILE* file = fopen((directory + "/maze.txt").c_str(), "r");
   Maze* maze = new Maze;
-  LoadQuietly(*maze, directory);
+  MazeCells cells;
+  if (file == nullptr || !ReadMazeCells(file, *maze, cells)) abort();
+  fclose(file);
+  *problems = CheckMaze(*maze, cells);
+  delete maze;
+}
+
+// How much more memory than before a fresh process holds at its peak while
+// it loads the maze in the directory, or checks it as zumbrel-map does: what
+// the bench program prints when run as "zumbrel_bench --load-peak DIR" or
+// "zumbrel_bench --map-peak DIR".
+int PrintPeak(const char* task, const char* directory) {
+  long before = StatusKiB("VmRSS:");
+  if (strcmp(task, "--load-peak") == 0) {
+    Maze* maze = new Maze;
+    LoadQuietly(*maze, directory);
+  } else {
+    std::vector<MazeProblem> problems;
+    CheckTheMap(directory, &problems);
+  }
   printf("%ld\n", StatusKiB("VmHWM:") - before);
   return 0;
 }
 
-// The peak memory of loading, per cell, measured in a process of its own:
-// this one's heap holds the mazes of earlier benchmarks.
-double PeakBytesPerCell(int cells) {
+// The peak memory of loading or of the check, per cell, measured in a
+// process of its own: this one's heap holds the mazes of earlier benchmarks.
+double PeakBytesPerCell(int cells, const char* task = "--load-peak") {
   char self[4096];
   ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
   if (length <= 0) return -1;
   self[length] = '\0';
-  std::string command = std::string("'") + self + "' --load-peak '" + MazeDirectory(cells) + "'";
+  std::string command =
+      std::string("'") + self + "' " + task + " '" + MazeDirectory(cells) + "'";
   FILE* child = popen(command.c_str(), "r");
   long grownKiB = -1;
   if (child == nullptr || fscanf(child, "%ld", &grownKiB) != 1) grownKiB = -1;
@@ -169,6 +190,36 @@ void BM_LoadMaze(benchmark::State& state) {
   state.counters["peak_bytes_per_cell"] = PeakBytesPerCell(cells);
 }
 
+// zumbrel-map --check: the reader, the cells, the walker's reach.
+void BM_MapCheck(benchmark::State& state) {
+  int cells = static_cast<int>(state.range(0));
+  std::string directory = MazeDirectory(cells);
+  std::vector<MazeProblem> problems;
+  for (auto _ : state) CheckTheMap(directory, &problems);
+  if (!problems.empty()) state.SkipWithError("a generated maze does not check clean");
+  state.counters["cells"] = cells;
+  state.counters["peak_bytes_per_cell"] = PeakBytesPerCell(cells, "--map-peak");
+}
+
+// zumbrel-map's SVG of the whole maze, written to /dev/null.
+void BM_MapSvg(benchmark::State& state) {
+  int cells = static_cast<int>(state.range(0));
+  FILE* file = fopen((MazeDirectory(cells) + "/maze.txt").c_str(), "r");
+  Maze maze;
+  MazeCells mazeCells;
+  if (file == nullptr || !ReadMazeCells(file, maze, mazeCells)) abort();
+  fclose(file);
+  FILE* out = fopen("/dev/null", "w");
+  for (auto _ : state) WriteMapSvg(out, mazeCells, 0, mazeCells.Rows());
+  // The bytes of one map, counted once.
+  FILE* counter = tmpfile();
+  WriteMapSvg(counter, mazeCells, 0, mazeCells.Rows());
+  state.counters["svg_bytes_per_cell"] = static_cast<double>(ftell(counter)) / cells;
+  fclose(counter);
+  fclose(out);
+  state.counters["cells"] = cells;
+}
+
 }  // namespace
 
 #define SIZES Arg(10000)->Arg(100000)->Arg(1000000)->Arg(5100000)
@@ -178,9 +229,12 @@ BENCHMARK(BM_Draw<PlainDraw>)->Name("DrawPlainScan")->SIZES->Unit(benchmark::kMi
 BENCHMARK(BM_Update<IndexedUpdate>)->Name("Update")->SIZES->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Update<PlainUpdate>)->Name("UpdatePlainScan")->SIZES->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadMaze)->Name("LoadMaze")->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapCheck)->Name("MapCheck")->SIZES->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapSvg)->Name("MapSvg")->SIZES->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-  if (argc == 3 && strcmp(argv[1], "--load-peak") == 0) return PrintLoadPeak(argv[2]);
+  if (argc == 3 && (strcmp(argv[1], "--load-peak") == 0 || strcmp(argv[1], "--map-peak") == 0))
+    return PrintPeak(argv[1], argv[2]);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
