@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "binary_output.h"
 #include "maze_map.h"
 
 namespace {
@@ -48,6 +49,7 @@ bool ParseLines(const char* text, int64_t& from, int64_t& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseBinaryOutput();
   bool check = false;
   int64_t fromLine = 1, toLine = INT64_MAX;
   int names = 0;

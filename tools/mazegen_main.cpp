@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "binary_output.h"
 #include "mazegen.h"
 
 namespace {
@@ -48,6 +49,7 @@ int Count(const char* option, const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseBinaryOutput();
   MazeRequest request;
   struct CountOption {
     const char* name;

@@ -1,7 +1,6 @@
 // The running program's window and its frame report, on the bundled data.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "harness.h"
@@ -20,12 +19,6 @@ class DisplayTest : public testing::Test {
   ScratchDir dir_;
 };
 
-// Near walls are at full brightness: the bundled wall colour 0.35 0.55 1.
-bool IsWallColour(unsigned int pixel) {
-  int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-  return std::abs(r - 89) <= 2 && std::abs(g - 140) <= 2 && b >= 253;
-}
-
 }  // namespace
 
 TEST_F(DisplayTest, TheWindowShowsTheMazeInTheWallColour) {
@@ -40,7 +33,7 @@ TEST_F(DisplayTest, TheWindowShowsTheMazeInTheWallColour) {
   int lit = 0, wall = 0;
   for (unsigned int pixel : GrabWindow(server_.Connection(), window)) {
     lit += pixel != 0;
-    wall += IsWallColour(pixel);
+    wall += IsBundledWallColour(pixel);
   }
   EXPECT_GT(lit, 1000);
   EXPECT_GT(wall, 100);

@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdlib>
+#include <functional>
 #include <cstring>
 
 namespace {
@@ -99,10 +99,12 @@ XServer::~XServer() {
 }
 
 Zumbrel::Zumbrel(const std::string& dir, const std::vector<std::string>& args,
-                 const std::string& display, bool limitMemory) {
+                 const std::string& display, bool limitMemory,
+                 const std::vector<std::string>& program) {
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
-  std::vector<std::string> argv = {"stdbuf", "-oL", ZUMBREL_BINARY};
+  std::vector<std::string> argv = program;
+  if (argv.empty()) argv = {"stdbuf", "-oL", ZUMBREL_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   pid_ = Spawn(argv, dir, display, out[1], err[1], limitMemory);
   close(out[1]);
@@ -289,6 +291,11 @@ void CopyBundledModels(const ScratchDir& dir) {
   for (const char* name : {"space.txt", "wall.txt", "door.txt", "start.txt",
                            "orb.txt", "tele.txt", "ped.txt"})
     dir.Copy(std::string(ZUMBREL_DATA_DIR) + "/" + name, name);
+}
+
+bool IsBundledWallColour(unsigned int pixel) {
+  int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+  return std::abs(r - 89) <= 2 && std::abs(g - 140) <= 2 && b >= 253;
 }
 
 void CopyBundledData(const ScratchDir& dir) {

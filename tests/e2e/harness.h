@@ -34,9 +34,11 @@ class Zumbrel {
  public:
   // display: the DISPLAY to give it, or empty to give it none. limitMemory
   // caps what it may allocate at 2 GiB, so that a huge allocation fails alike
-  // on every machine.
+  // on every machine. program: the command that runs it, by default the
+  // build's own zumbrel, line-buffered.
   Zumbrel(const std::string& dir, const std::vector<std::string>& args,
-          const std::string& display, bool limitMemory = false);
+          const std::string& display, bool limitMemory = false,
+          const std::vector<std::string>& program = {});
   ~Zumbrel();
   Zumbrel(const Zumbrel&) = delete;
   Zumbrel& operator=(const Zumbrel&) = delete;
@@ -93,6 +95,10 @@ WindowSize WaitForWindowSize(Display* display, unsigned long window, int width,
 // The pixels of the window that the screen shows, as 0xRRGGBB, row by row;
 // empty while it is not mapped.
 std::vector<unsigned int> GrabWindow(Display* display, unsigned long window);
+
+// True for a pixel of a near wall, at full brightness in the bundled wall
+// colour 0.35 0.55 1.
+bool IsBundledWallColour(unsigned int pixel);
 
 // Gives the window the keyboard focus; no window manager does it here.
 void FocusWindow(Display* display, unsigned long window);

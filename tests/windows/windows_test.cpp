@@ -1,0 +1,162 @@
+// The Windows zip as a user unzips it, run under Wine on a private X server,
+// against this build: the same statistics, models, mazes, checks and maps.
+#include <X11/keysym.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "e2e/harness.h"
+#include "support/scratch.h"
+
+namespace {
+
+const char* const kWine = "/usr/lib/wine/wine64";
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Windows' text mode ends the game's lines in CR LF; its words are the same.
+std::string WithLineFeedsAlone(std::string text) {
+  size_t to = 0;
+  for (size_t i = 0; i < text.size(); i++)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[to++] = text[i];
+  text.resize(to);
+  return text;
+}
+
+// What a run printed before its first frame report.
+std::string BeforeTheReports(const std::string& out) {
+  return out.substr(0, out.find("Average fps"));
+}
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+// Runs a program with arguments in a directory, as a shell would, its
+// standard output and error in files.
+Result RunIn(const std::string& dir, const std::string& program, const std::string& args) {
+  std::string command = "cd '" + dir + "' && " + program + " " + args + " >out.bin 2>err.bin";
+  int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir + "/out.bin"),
+          Slurp(dir + "/err.bin")};
+}
+
+class WindowsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("WINEPREFIX", ZUMBREL_WINE_PREFIX, 1);
+    setenv("WINEDEBUG", "-all", 1);
+    std::string unzip = "unzip -q '" ZUMBREL_WINDOWS_ZIP "' -d '" + zip_.Path() + "'";
+    ASSERT_EQ(std::system(unzip.c_str()), 0);
+    folder_ = zip_.Path() + "/zumbrel-" ZUMBREL_VERSION "-win64";
+  }
+
+  // A program of the zip, under Wine.
+  std::string Exe(const std::string& name) const {
+    return std::string(kWine) + " '" + folder_ + "/" + name + ".exe'";
+  }
+
+  ScratchDir zip_;
+  std::string folder_;
+};
+
+// A maze the generator makes, with teleports, and one with mistakes.
+std::string GeneratedMaze() {
+  ScratchDir dir;
+  return RunIn(dir.Path(), ZUMBREL_MAZEGEN_BINARY, "--width 41 --height 23 --seed 5").out;
+}
+const char* const kFaultyMaze = "#####\n#X#.#\n###o#\n#.#.#\n#####\n#\r\n";
+
+}  // namespace
+
+TEST_F(WindowsTest, TheGameShowsTheBundledMazeAndEscapeEndsIt) {
+  XServer server;
+  ASSERT_TRUE(server.Ok()) << "could not start Xvfb";
+  ScratchDir linuxData;
+  CopyBundledData(linuxData);
+  Zumbrel linuxRun(linuxData.Path(), {}, server.Name());
+  ASSERT_TRUE(linuxRun.WaitForLine("Loading pedestal data : ")) << linuxRun.Err();
+  linuxRun.Stop();
+
+  // Wine's first start of a program takes a while: deadlines are long.
+  Zumbrel run(folder_, {}, server.Name(), false, {kWine, folder_ + "/zumbrel.exe"});
+  unsigned long window = WaitForWindow(server.Connection(), "Zumbrel", 120);
+  ASSERT_NE(window, 0u) << run.Err();
+  ASSERT_TRUE(run.WaitForReportAfterATick(120)) << run.Out() << run.Err();
+  EXPECT_EQ(BeforeTheReports(WithLineFeedsAlone(run.Out())), linuxRun.Out());
+
+  int wall = 0;
+  for (unsigned int pixel : GrabWindow(server.Connection(), window)) wall += IsBundledWallColour(pixel);
+  EXPECT_GT(wall, 100);
+
+  // Wine takes the X focus in its own time, and may let a key go by until
+  // it has: Escape is pressed again until the program ends.
+  bool ended = false;
+  for (int press = 0; press < 12 && !ended; press++) {
+    FocusWindow(server.Connection(), window);
+    SendKey(server.Connection(), XK_Escape, true);
+    SendKey(server.Connection(), XK_Escape, false);
+    ended = run.WaitForExit(10);
+  }
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(run.ExitStatus(), 0);
+}
+
+TEST_F(WindowsTest, AGeneratedMazeGivesTheSameStatistics) {
+  XServer server;
+  ASSERT_TRUE(server.Ok()) << "could not start Xvfb";
+  std::string maze = GeneratedMaze();
+  ASSERT_NE(maze, "");
+  ScratchDir linuxData;
+  CopyBundledData(linuxData);
+  linuxData.Write("maze.txt", maze);
+  Zumbrel linuxRun(linuxData.Path(), {"-nr"}, server.Name());
+  ASSERT_TRUE(linuxRun.WaitForLine("Loading pedestal data : ")) << linuxRun.Err();
+  linuxRun.Stop();
+
+  std::ofstream(folder_ + "/maze.txt", std::ios::binary) << maze;
+  Zumbrel run(folder_, {"-nr"}, server.Name(), false, {kWine, folder_ + "/zumbrel.exe"});
+  ASSERT_TRUE(run.WaitForLine("Loading pedestal data : ", 120)) << run.Err();
+  run.Stop();
+  EXPECT_EQ(WithLineFeedsAlone(run.Out()), linuxRun.Out());
+}
+
+TEST_F(WindowsTest, TheGeneratorWritesTheSameBytes) {
+  const char* const requests[] = {
+      "", "--width 3 --height 40 --seed 9 --teleports 3 --doors 1 --orbs 1 --pedestals 1",
+      "--width 509 --height 30 --seed 77", "--width 61 --height 41 --seed 18446744073709551615",
+      "--width 510"};
+  ScratchDir dir;
+  for (const char* request : requests) {
+    Result linuxRun = RunIn(dir.Path(), ZUMBREL_MAZEGEN_BINARY, request);
+    Result windowsRun = RunIn(dir.Path(), Exe("zumbrel-mazegen"), request);
+    EXPECT_EQ(windowsRun.status, linuxRun.status) << request;
+    EXPECT_EQ(windowsRun.out, linuxRun.out) << request;
+    EXPECT_EQ(windowsRun.err, linuxRun.err) << request;
+  }
+}
+
+TEST_F(WindowsTest, TheMapToolGivesTheSameChecksAndMaps) {
+  for (const std::string& maze : {GeneratedMaze(), std::string(kFaultyMaze)}) {
+    ScratchDir dir;
+    dir.Write("maze.txt", maze);
+    for (const char* args : {"--check maze.txt", "maze.txt"}) {
+      Result linuxRun = RunIn(dir.Path(), ZUMBREL_MAP_BINARY, args);
+      Result windowsRun = RunIn(dir.Path(), Exe("zumbrel-map"), args);
+      EXPECT_EQ(windowsRun.status, linuxRun.status) << args << "\n" << maze;
+      EXPECT_EQ(windowsRun.err, linuxRun.err) << args << "\n" << maze;
+      EXPECT_EQ(windowsRun.out, linuxRun.out) << args << "\n" << maze;
+    }
+  }
+}
