@@ -3,7 +3,7 @@
 # Set before it: ZUMBREL_GAMES_DIR, ZUMBREL_DATA_INSTALL_DIR, the template
 # ENTRY_TEMPLATE and the folder ENTRY_BUILD_DIR to write it in.
 
-# Exec's program is one quoted argument, as the desktop entry specification
+# Exec's program is one quoted argument, as the desktop entry standard
 # says, so that any path, blanks included, runs: inside the quotes \ " ` $
 # take a backslash, which the file's own escaping doubles; % is doubled.
 set(program "${CMAKE_INSTALL_PREFIX}/${ZUMBREL_GAMES_DIR}/zumbrel")
