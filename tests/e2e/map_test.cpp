@@ -28,16 +28,17 @@ std::string Slurp(const std::string& path) {
 }
 
 // Runs zumbrel-map in the directory with maze.txt holding the text, or
-// linked to the file the text names after "->"; its output goes to out.
+// linked to the file the text names after "->"; its output goes to out. A
+// shell command before it, such as a ulimit, may set it up.
 Result RunMap(const std::string& maze, const std::string& args,
-              const std::string& out = "out.txt") {
+              const std::string& out = "out.txt", const std::string& before = "true") {
   ScratchDir dir;
   if (maze.rfind("->", 0) == 0)
     EXPECT_EQ(symlink(maze.c_str() + 2, (dir.Path() + "/maze.txt").c_str()), 0);
   else
     dir.Write("maze.txt", maze);
-  std::string command = "cd '" + dir.Path() + "' && '" ZUMBREL_MAP_BINARY "' " + args +
-                        " >" + out + " 2>err.txt";
+  std::string command = "cd '" + dir.Path() + "' && " + before + " && '" ZUMBREL_MAP_BINARY "' " +
+                        args + " >" + out + " 2>err.txt";
   int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir.Path() + "/out.txt"),
           Slurp(dir.Path() + "/err.txt")};
@@ -90,6 +91,15 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   Result full = RunMap("#####\n#X..#\n#####\n", "", "/dev/full");
   EXPECT_EQ(full.status, 2);
   EXPECT_EQ(full.err, "zumbrel-map: cannot write the map: No space left on device\n");
+#ifndef ZUMBREL_SANITIZED  // AddressSanitizer needs its address space
+  // Ten million cells in 64 MB of address space.
+  std::string wide = std::string(509, '#') + "\n";
+  std::string big;
+  for (int row = 0; row < 20000; row++) big += wide;
+  Result memory = RunMap(big, "--check", "out.txt", "ulimit -v 65536");
+  EXPECT_EQ(memory.status, 2);
+  EXPECT_EQ(memory.err, "zumbrel-map: out of memory reading maze.txt\n");
+#endif
 }
 
 // The cells a map draws: the widths of its runs of squares, added up.

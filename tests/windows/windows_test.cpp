@@ -160,3 +160,18 @@ TEST_F(WindowsTest, TheMapToolGivesTheSameChecksAndMaps) {
     }
   }
 }
+
+// Nothing to install: every DLL a program imports comes with Windows.
+TEST_F(WindowsTest, TheProgramsImportOnlyWindowsOwnDlls) {
+  const std::string kWindows = " ADVAPI32.dll GDI32.dll GLU32.dll KERNEL32.dll msvcrt.dll "
+                               "OPENGL32.dll USER32.dll WINMM.dll ";
+  for (const char* program : {"zumbrel", "zumbrel-mazegen", "zumbrel-map"}) {
+    Result dlls = RunIn(zip_.Path(), "x86_64-w64-mingw32-objdump -p",
+                        "'" + folder_ + "/" + program + ".exe' | awk '/DLL Name/ { print $3 }'");
+    ASSERT_EQ(dlls.status, 0) << program;
+    ASSERT_NE(dlls.out, "") << program;
+    std::istringstream names(dlls.out);
+    for (std::string dll; names >> dll;)
+      EXPECT_NE(kWindows.find(" " + dll + " "), std::string::npos) << program << " imports " << dll;
+  }
+}
