@@ -70,9 +70,9 @@ int Maze::GetNextFreeIndex(const Point2* storage) {
       int64_t grown = std::min<int64_t>(INT_MAX, capacity[k] + int64_t{capacity[k]} / 2);
       int slots = std::max(allocated[k], static_cast<int>(grown));
       size_t bytes = static_cast<size_t>(slots) * sizeof(Point2);
-      Point2* storage = static_cast<Point2*>(realloc(list[k], bytes));
-      if (storage == nullptr) Fatal("Unable to allocate memory  ");
-      list[k] = storage;
+      Point2* moved = static_cast<Point2*>(realloc(list[k], bytes));
+      if (moved == nullptr) Fatal("Unable to allocate memory  ");
+      list[k] = moved;
       capacity[k] = slots;
     }
   }

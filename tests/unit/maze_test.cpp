@@ -1,7 +1,9 @@
-// Component lists: growth in steps of 20 and the unknown-storage fatal.
+// Component lists: growth in steps of 20, and the fatal ends of growth and of
+// an unknown storage.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "memory_limit.h"
 #include "test_maze.h"
 #include "world/maze.h"
 
@@ -73,4 +75,18 @@ TEST(ComponentListDeathTest, UnknownStorageIsFatal) {
                           "Aborting.  : Invalid argument\n"));
   EXPECT_EXIT(maze.GetNextFreeIndex(nullptr), testing::ExitedWithCode(1),
               testing::StartsWith("Invalid component list"));
+}
+
+// A list whose storage holds this many slots, all used, grows once more: the
+// next size is formed without overflowing an int, and memory runs out.
+TEST(ComponentListDeathTest, AListThatCannotGrowIsFatal) {
+  for (int slots : {1500000000, 2147483647 - 10}) {
+    Maze maze;
+    maze.used[kWall] = maze.allocated[kWall] = maze.capacity[kWall] = slots;
+    EXPECT_EXIT((LimitMemory(), maze.GetNextFreeIndex(maze.list[kWall])),
+                testing::ExitedWithCode(1),
+                AllocationFailure("Unable to allocate memory  : Cannot allocate memory\n"))
+        << slots;
+    maze.used[kWall] = maze.allocated[kWall] = maze.capacity[kWall] = 0;
+  }
 }

@@ -2,11 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <string>
 
 #include "capture.h"
+#include "memory_limit.h"
 #include "support/scratch.h"
 #include "test_maze.h"
 #include "world/maze.h"
@@ -42,27 +41,6 @@ void ExpectFatal(const std::string& text, const std::string& message) {
       },
       testing::ExitedWithCode(1), testing::Eq(message))
       << "for the file: " << text;
-}
-
-// Caps the address space of a death test's child, so that a large
-// allocation fails the same way on every machine.
-// Under AddressSanitizer, which needs its address space, its own cap on
-// allocations serves instead, and it warns before the message.
-#ifdef ZUMBREL_SANITIZED
-testing::Matcher<const std::string&> AllocationFailure(const std::string& message) {
-  return testing::EndsWith(message);
-}
-#else
-testing::Matcher<const std::string&> AllocationFailure(const std::string& message) {
-  return testing::Eq(message);
-}
-#endif
-
-void LimitMemory() {
-#ifndef ZUMBREL_SANITIZED
-  rlimit limit{1u << 30, 1u << 30};
-  setrlimit(RLIMIT_AS, &limit);
-#endif
 }
 
 const char* const kRedSquare = "1\n1 0 0\n4\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n";
