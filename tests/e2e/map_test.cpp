@@ -117,7 +117,7 @@ TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
   const struct {
     const char* args;
     size_t cells;
-  } cases[] = {{"", 10}, {"--lines 2-2", 2}, {"--lines 3-9", 4}};
+  } cases[] = {{"", 10}, {"--lines 1-1", 4}, {"--lines 2-2", 2}, {"--lines 3-9", 4}};
   for (const auto& c : cases) {
     Result result = RunMap(kMaze, c.args);
     EXPECT_EQ(result.status, 0) << c.args;
@@ -127,4 +127,9 @@ TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
     EXPECT_EQ(std::system(("xmllint --noout '" + dir.Path() + "/map.svg'").c_str()), 0);
     EXPECT_EQ(CellsDrawn(result.out), c.cells) << c.args;
   }
+  // Lines count from 1.
+  Result none = RunMap(kMaze, "--lines 0-2");
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err.rfind("zumbrel-map: --lines needs FROM-TO, whole numbers from 1\n", 0), 0u);
 }
