@@ -1,0 +1,87 @@
+// port.js: what the browser's GLUT and GL emulation lack, and the page's hold
+// on a walk: its end, its keys and the GL context it draws in.
+mergeInto(LibraryManager.library, {
+  // One window, which is the canvas.
+  glutGetWindow: function() {
+    return Module['ctx'] ? 1 : 0;
+  },
+
+  glutIgnoreKeyRepeat__deps: ['$ZumbrelPort'],
+  glutIgnoreKeyRepeat: function(ignore) {
+    ZumbrelPort.ignoreKeyRepeat = ignore != 0;
+  },
+
+  glutPostWindowRedisplay__deps: ['glutPostRedisplay'],
+  glutPostWindowRedisplay: function(window) {
+    _glutPostRedisplay();
+  },
+
+  $ZumbrelPort__deps: ['$GLUT', '$Browser', '$GLEmulation', '$callUserCallback', 'glViewport', 'glGetIntegerv'],
+  $ZumbrelPort__postset: 'ZumbrelPort.init();',
+  $ZumbrelPort: {
+    ignoreKeyRepeat: false,
+    ended: false,
+
+    init: function() {
+      // Keys reach the program as timers do, so that exit() in a key's
+      // callback ends the walk instead of escaping as an uncaught exception;
+      // held keys repeat only when the program asks for it.
+      var keyDown = GLUT.onKeydown;
+      var keyUp = GLUT.onKeyup;
+      GLUT.onKeydown = function(event) {
+        if (event.repeat && ZumbrelPort.ignoreKeyRepeat) return;
+        callUserCallback(function() { keyDown(event); });
+      };
+      GLUT.onKeyup = function(event) {
+        callUserCallback(function() { keyUp(event); });
+      };
+
+      // The program's exit ends the walk: nothing more runs or draws, and the
+      // page is told the status.
+      quit_ = function(status, toThrow) {
+        ZumbrelPort.stop();
+        if (Module['onExit']) Module['onExit'](status);
+        throw toThrow;
+      };
+
+      // The emulation answers no depth for the projection stack, which grows
+      // as far as it is pushed. Calls from the program reach the function
+      // this name holds now, before the program is instantiated.
+      var getIntegerv = _glGetIntegerv;
+      _glGetIntegerv = function(name, params) {
+        if (name == 0x0D38 /* GL_MAX_PROJECTION_STACK_DEPTH */) {
+          HEAP32[params >> 2] = 32;
+          return;
+        }
+        getIntegerv(name, params);
+      };
+      // The window is sized, but its viewport never set.
+      Browser.resizeListeners.push(function(width, height) {
+        _glViewport(0, 0, width, height);
+      });
+
+      // Presses and releases as the keyboard makes them, for the page's
+      // own controls: a key code as keyCode gives it.
+      Module['pressKey'] = function(keyCode, down) {
+        var event = {keyCode: keyCode, repeat: false, preventDefault: function() {}};
+        (down ? GLUT.onKeydown : GLUT.onKeyup)(event);
+      };
+      // Ends a walk the page no longer wants: its timers and listeners stop
+      // and its GL context is let go.
+      Module['stop'] = function() { ZumbrelPort.stop(); };
+    },
+
+    stop: function() {
+      if (ZumbrelPort.ended) return;
+      ZumbrelPort.ended = true;
+      ABORT = true;
+      window.removeEventListener('keydown', GLUT.onKeydown, true);
+      window.removeEventListener('keyup', GLUT.onKeyup, true);
+      var context = Module['ctx'];
+      var lose = context && context.getExtension('WEBGL_lose_context');
+      if (lose) lose.loseContext();
+    },
+  },
+
+  glutInit__deps: ['$Browser', '$ZumbrelPort'],
+});
