@@ -16,7 +16,7 @@ mergeInto(LibraryManager.library, {
     _glutPostRedisplay();
   },
 
-  $ZumbrelPort__deps: ['$GLUT', '$Browser', '$GLEmulation', '$callUserCallback', 'glViewport', 'glGetIntegerv'],
+  $ZumbrelPort__deps: ['$GLUT', '$Browser', '$FS', '$GLEmulation', '$callUserCallback', 'glViewport', 'glGetIntegerv'],
   $ZumbrelPort__postset: 'ZumbrelPort.init();',
   $ZumbrelPort: {
     ignoreKeyRepeat: false,
@@ -36,9 +36,12 @@ mergeInto(LibraryManager.library, {
         callUserCallback(function() { keyUp(event); });
       };
 
-      // The program's exit ends the walk: nothing more runs or draws, and the
-      // page is told the status.
+      // The program's exit ends the walk: what it printed is flushed, as the
+      // C library's exit does, nothing more runs or draws, and the page is
+      // told the status.
       quit_ = function(status, toThrow) {
+        _fflush(0);
+        FS.quit();
         ZumbrelPort.stop();
         if (Module['onExit']) Module['onExit'](status);
         throw toThrow;
