@@ -50,8 +50,9 @@ struct Vertex3 {
 // One closed outline of a model, in the model's colour.
 struct Polygon {
   Vertex3* vertices = nullptr;
-  int vertexCount = 0;  // vertices the array was sized for
+  int vertexCount = 0;  // vertices the model file gives the polygon
   int used = 0;         // vertices added so far
+  int capacity = 0;     // vertices the array holds room for, at most vertexCount
   float r = 0, g = 0, b = 0;
 
   Polygon() = default;
@@ -59,6 +60,8 @@ struct Polygon {
   Polygon(const Polygon&) = delete;
   Polygon& operator=(const Polygon&) = delete;
 
+  // The array starts small and grows as vertices are added, so that a count
+  // the file does not live up to allocates only what the file holds.
   void SetVertexCount(int n);
   void SetColor(float red, float green, float blue);
   void AddVertex(float x, float y, float z);
