@@ -75,10 +75,14 @@ int64_t Flood(const Maze& maze, const MazeCells& cells, Node first, bool throwin
     }
     queue.push_back(node);
   };
+  // Below the deepest row walked to, the walker moves along its row alone,
+  // and what lies outside the row leads back only into it.
   auto visitNeighbours = [&](Node node) {
     for (const int* step : kStepNeighbours) {
       Node next = {node.row + step[0], node.column + step[1]};
-      visit(cells.Holds(next.row, next.column) ? next : kOutside);
+      bool held = cells.Holds(next.row, next.column);
+      if (std::max(node.row, next.row) > kDeepestRowWalkedTo && (step[0] != 0 || !held)) continue;
+      visit(held ? next : kOutside);
     }
   };
 
@@ -90,7 +94,7 @@ int64_t Flood(const Maze& maze, const MazeCells& cells, Node first, bool throwin
     queue.pop_front();
     if (node.row < 0) {
       // The ground outside touches every cell that has a neighbour outside.
-      for (int64_t r = 0; r < cells.Rows(); r++)
+      for (int64_t r = 0; r < std::min(cells.Rows(), kDeepestRowWalkedTo + 1); r++)
         for (int64_t c = 0; c < cells.Length(r); c++)
           for (const int* step : kStepNeighbours)
             if (!cells.Holds(r + step[0], c + step[1])) {
@@ -173,13 +177,23 @@ std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
                             " starts (X): the walker starts on this one, the last"});
 
   // One problem for each region of cells the walker cannot reach, at its
-  // first cell in reading order, its cells joined as steps join them.
+  // first cell in reading order, its cells joined as steps join them; one
+  // for all those below the deepest row walked to.
   Reach seen = FindReach(maze, cells);
+  bool tooDeep = false;
   for (int64_t r = 0; r < cells.Rows(); r++)
     for (int64_t c = 0; c < cells.Length(r); c++) {
       size_t i = static_cast<size_t>(cells.rowStart[r] + c);
       int kind = cells.cells[i];
       if (seen.cell[i] || kind < 0 || OutcomeOfStepOnto(maze, kind) == kStepRefused) continue;
+      if (r > kDeepestRowWalkedTo) {
+        if (!tooDeep)
+          problems.push_back({cells.PlaceOf(r, c),
+                              "the walker cannot walk down to this line or past it: positions are "
+                              "single-precision floats, and this far down a step rounds to nothing"});
+        tooDeep = true;
+        continue;
+      }
       int64_t open = Flood(maze, cells, Node{r, c}, false, seen);
       problems.push_back({cells.PlaceOf(r, c),
                           "the walker cannot reach this region of " + std::to_string(open) +

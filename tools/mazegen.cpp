@@ -71,9 +71,11 @@ void KeepASpaceBesideEachTeleport(const std::string& grid, int width,
                                   const std::vector<size_t>& teleports,
                                   std::vector<bool>& keep) {
   const int64_t stride = width + 1;  // a row and its newline
+  // A cell the walker stands on and steps on from: the maze has space cells,
+  // so its teleports throw.
   auto open = [&](int64_t i) {
-    return i >= 0 && i < static_cast<int64_t>(grid.size()) && grid[i] != '#' &&
-           grid[i] != '\n' && grid[i] != 'T';
+    return i >= 0 && i < static_cast<int64_t>(grid.size()) && grid[i] != '\n' &&
+           OutcomeOfStepOnto(ComponentOfCharacter(grid[i]), true) == kStepTaken;
   };
   std::vector<bool> seen(grid.size(), false);
   std::deque<int64_t> queue;

@@ -12,8 +12,31 @@ enum StepOutcome {
 };
 
 // The outcome of a step onto a cell holding a component of the kind, or
-// onto an empty cell (the start's included) for kind -1, in this maze.
-StepOutcome OutcomeOfStepOnto(const Maze& maze, int kind);
+// onto an empty cell (the start's included) for kind -1, where teleports
+// throw or, with no space cell to land on, do not.
+StepOutcome OutcomeOfStepOnto(int kind, bool teleportsThrow);
+
+// A teleport throws the walker only where there is a space cell to land on.
+inline bool TeleportsThrow(const Maze& maze) { return maze.used[kSpace] > 0; }
+
+// The same, in this maze.
+inline StepOutcome OutcomeOfStepOnto(const Maze& maze, int kind) {
+  return OutcomeOfStepOnto(kind, TeleportsThrow(maze));
+}
+
+// Positions are floats, whose steps are whole units up to 2^24: below it a
+// step of one unit or less along y rounds to nothing. The walker crosses
+// rows only down to this one, the last whose square begins above y = -2^24;
+// in a row below it, the walker moves along its row alone. Throws land
+// anywhere.
+constexpr int64_t kDeepestRowWalkedTo = (int64_t{1} << 24) / kCellSize;
+
+// The index of a space cell to throw the walker onto, drawn uniformly from
+// count. draw gives whole numbers from 0 to drawMax, as rand() does up to
+// RAND_MAX. Where drawMax covers the count, as glibc's RAND_MAX covers
+// every count, it is draw() % count, one draw; a smaller drawMax, as
+// Windows' 32,767, is drawn as many times as the count needs.
+int DrawBelow(int count, int (*draw)(), int64_t drawMax);
 
 // A step is at most one unit long and is tested only where it ends, so
 // from a cell the walker reaches the eight around it: across an edge, and

@@ -8,7 +8,6 @@
 
 namespace {
 
-// The walker is on a cell when strictly inside its square.
 const double kHalfCell = kCellSize / 2.0;
 
 // Radians turned per tick at a turn rate of 1, held in single precision.
@@ -25,9 +24,14 @@ const float kEyeResting = 3;
 const float kEyeSinking = 0.5f;
 const float kEyeAfterTeleport = 40;
 
-bool IsOnCell(Point2 walker, Point2 cell) {
-  return std::fabs(static_cast<double>(walker.x) - cell.x) < kHalfCell &&
-         std::fabs(static_cast<double>(walker.y) - cell.y) < kHalfCell;
+// The walker is on a cell when inside its square. A wall's square, and a
+// teleport's, holds its edges too, so that the line between two of them is
+// no way through; an orb's and a pedestal's holds only its inside.
+bool IsOnCell(ComponentKind kind, Point2 walker, Point2 cell) {
+  double dx = std::fabs(static_cast<double>(walker.x) - cell.x);
+  double dy = std::fabs(static_cast<double>(walker.y) - cell.y);
+  if (kind == kWall || kind == kTeleport) return dx <= kHalfCell && dy <= kHalfCell;
+  return dx < kHalfCell && dy < kHalfCell;
 }
 
 // A taken orb has left the world: it is on no cell, not even at the place
@@ -43,15 +47,12 @@ int FirstUnderWalker(const Maze& maze, ComponentKind kind, int from) {
   int found = -1;
   VisitNear(maze, kind, walker.x, walker.y, kHalfCell, [&](int i) {
     Point2 p = maze.list[kind][i];
-    if (i < from || IsTaken(kind, p) || !IsOnCell(walker, p)) return false;
+    if (i < from || IsTaken(kind, p) || !IsOnCell(kind, walker, p)) return false;
     found = i;
     return true;
   });
   return found;
 }
-
-// A teleport throws the walker only where there is a space cell to land on.
-bool TeleportsThrow(const Maze& maze) { return maze.used[kSpace] > 0; }
 
 // Adds a step to a stored coordinate, in double precision, rounded once.
 void Move(float& coordinate, double step) {
@@ -96,9 +97,9 @@ void Maze::Update() {
 bool Maze::PositionIsFree() { return FirstUnderWalker(*this, kWall, 0) < 0; }
 
 // Walls refuse a step (PositionIsFree); teleports throw (CheckTeleports).
-StepOutcome OutcomeOfStepOnto(const Maze& maze, int kind) {
+StepOutcome OutcomeOfStepOnto(int kind, bool teleportsThrow) {
   if (kind == kWall) return kStepRefused;
-  if (kind == kTeleport && TeleportsThrow(maze)) return kStepThrown;
+  if (kind == kTeleport && teleportsThrow) return kStepThrown;
   return kStepTaken;
 }
 
@@ -122,7 +123,23 @@ bool Maze::CheckOrbsAndPedestals() {
 void Maze::CheckTeleports() {
   if (!TeleportsThrow(*this)) return;  // nowhere to throw the walker: it stays
   for (int i = -1; (i = FirstUnderWalker(*this, kTeleport, i + 1)) >= 0;) {
-    walker = list[kSpace][rand() % used[kSpace]];
+    walker = list[kSpace][DrawBelow(used[kSpace], rand, RAND_MAX)];
     eyeHeight = kEyeAfterTeleport;
+  }
+}
+
+int DrawBelow(int count, int (*draw)(), int64_t drawMax) {
+  if (count - 1 <= drawMax) return draw() % count;
+  // Whole draws, as digits in base drawMax + 1, until they span the count;
+  // a number from the last, partial span of counts is drawn again, so that
+  // no index comes up more often than another.
+  int64_t base = drawMax + 1;
+  for (;;) {
+    int64_t span = 1, value = 0;
+    while (span < count) {
+      value = value * base + draw();
+      span *= base;
+    }
+    if (value < span - span % count) return static_cast<int>(value % count);
   }
 }

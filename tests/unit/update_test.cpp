@@ -1,13 +1,16 @@
 // The tick: walking, wall collision and sliding, orbs, eye height, teleports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "maze_map.h"
+#include "sim/steps.h"
 #include "test_maze.h"
 #include "world/maze.h"
 
@@ -71,20 +74,48 @@ TEST_F(UpdateTest, WalkingIntoACornerStaysPut) {
   }
 }
 
-// On a cell is strictly inside its square: the edge, on either axis, is not.
-TEST_F(UpdateTest, AWallBlocksOnlyInsideItsSquare) {
+// A wall's square holds its edges: the seam between two walls side by side
+// is no way through. Just outside the edge is free.
+TEST_F(UpdateTest, AWallBlocksItsSquareAndItsEdges) {
   Add(kWall, 0, 0);
+  Add(kWall, 5, 0);
   const struct {
     float x, y;
     bool free;
   } cases[] = {
-      {2.5f, 0, true},       {-2.5f, 0, true},         {0, 2.5f, true},
-      {0, -2.5f, true},      {2.4999998f, 0, false},   {0, -2.4999998f, false},
-      {2.5f, 2.4999998f, true}, {2.4999998f, 2.4999998f, false},
+      {2.5f, 0, false},        {-2.5f, 0, false},        {0, 2.5f, false},
+      {0, -2.5f, false},       {-2.5000002f, 0, true},   {0, -2.5000002f, true},
+      {2.5f, 2.5000002f, true}, {2.5f, 2.5f, false},     {7.5000005f, 0, true},
   };
   for (const auto& c : cases) {
     maze_.walker = Point2{c.x, c.y};
     EXPECT_EQ(maze_.PositionIsFree(), c.free) << c.x << ", " << c.y;
+  }
+}
+
+// The draw of a throw's landing: rand() % count where the draw covers the
+// count, several draws where it does not, a draw past the last whole span of
+// counts drawn again.
+TEST(DrawBelowTest, EveryIndexCanComeUp) {
+  static std::vector<int> draws;
+  static size_t next;
+  const struct {
+    int count;
+    int64_t drawMax;
+    std::vector<int> draws;
+    int index;
+  } cases[] = {
+      {51480, 2147483647, {123456}, 123456 % 51480},
+      {32768, 32767, {32767}, 32767},
+      {51480, 32767, {1, 5}, 32773},
+      {51480, 32767, {0, 0}, 0},
+      {51480, 32767, {32767, 32767, 7, 9}, (7 * 32768 + 9) % 51480},  // past the last whole span
+  };
+  for (const auto& c : cases) {
+    draws = c.draws;
+    next = 0;
+    EXPECT_EQ(DrawBelow(c.count, [] { return draws[next++]; }, c.drawMax), c.index) << c.count;
+    EXPECT_EQ(next, c.draws.size()) << c.count;
   }
 }
 
@@ -249,12 +280,62 @@ TEST_F(UpdateTest, ATeleportWithNoSpaceCellsLeavesTheWalkerBe) {
   EXPECT_EQ(maze_.eyeHeight, 3);
 }
 
-// Random keys through random small mazes, through the real tick: every cell
-// the walker stands on is one the maze check says it reaches.
+// Keys held for some ticks: a walking speed and a turn rate.
+struct HeldKeys {
+  int ticks;
+  float speed, turnRate;
+};
+
+// Drives the real tick through the maze with the keys, then random keys
+// until ticks have run: every cell the walker stands strictly inside is one
+// the maze check says it reaches. Returns the deepest row it stood in.
+int64_t ExpectStandsOnlyWhereTheCheckSaysItCanGo(const std::string& text,
+                                                 const std::vector<HeldKeys>& keys, int ticks,
+                                                 unsigned seed) {
+  Maze maze;
+  LoadMazeQuietly(text, maze);
+  Maze read;
+  MazeCells cells;
+  FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  EXPECT_TRUE(ReadMazeCells(file, read, cells));
+  fclose(file);
+  Reach reach = FindReach(read, cells);
+
+  std::mt19937 random(seed);
+  srand(seed);
+  size_t held = 0;
+  int heldFor = 0;
+  int64_t deepest = -1;
+  for (int tick = 0; tick < ticks; tick++) {
+    while (held < keys.size() && heldFor == keys[held].ticks) held++, heldFor = 0;
+    if (held < keys.size()) {
+      maze.speed = keys[held].speed;
+      maze.turnRate = keys[held].turnRate;
+      heldFor++;
+    } else if (tick % 15 == 0) {
+      maze.speed = static_cast<float>(random() % 3) - 1;
+      maze.turnRate = static_cast<float>(random() % 3) - 1;
+    }
+    maze.Update();
+    // The cell the walker is strictly inside, if any.
+    double column = std::round(maze.walker.x / 5.0), row = std::round(-maze.walker.y / 5.0);
+    if (std::fabs(maze.walker.x - 5 * column) >= 2.5 || std::fabs(maze.walker.y + 5 * row) >= 2.5)
+      continue;
+    int64_t r = static_cast<int64_t>(row), c = static_cast<int64_t>(column);
+    deepest = std::max(deepest, r);
+    bool reached = cells.Holds(r, c) ? reach.cell[cells.rowStart[r] + c] : reach.outside;
+    EXPECT_TRUE(reached) << "seed " << seed << " tick " << tick << " at row " << r << ", column "
+                         << c << " of\n" << text.substr(0, 2000);
+    if (!reached) break;
+  }
+  return deepest;
+}
+
 TEST(WalkerReachTest, TheWalkerStandsOnlyWhereTheCheckSaysItCanGo) {
+  // Random keys through random small mazes.
   const char kCells[] = "####....  DOPT";
   std::mt19937 random(7);
-  for (int trial = 0; trial < 300; trial++) {
+  for (unsigned trial = 0; trial < 300; trial++) {
     int width = 3 + static_cast<int>(random() % 6), height = 3 + static_cast<int>(random() % 6);
     std::string text;
     for (int r = 0; r < height; r++) {
@@ -262,32 +343,43 @@ TEST(WalkerReachTest, TheWalkerStandsOnlyWhereTheCheckSaysItCanGo) {
       text += '\n';
     }
     text[random() % height * (width + 1) + random() % width] = 'X';
-
-    Maze maze;
-    LoadMazeQuietly(text, maze);
-    Maze read;
-    MazeCells cells;
-    FILE* file = fmemopen(text.data(), text.size(), "r");
-    ASSERT_TRUE(ReadMazeCells(file, read, cells));
-    fclose(file);
-    Reach reach = FindReach(read, cells);
-
-    srand(trial);
-    for (int tick = 0; tick < 3000; tick++) {
-      if (tick % 15 == 0) {
-        maze.speed = static_cast<float>(random() % 3) - 1;
-        maze.turnRate = static_cast<float>(random() % 3) - 1;
-      }
-      maze.Update();
-      // The cell the walker is strictly inside, if any.
-      double column = std::round(maze.walker.x / 5.0), row = std::round(-maze.walker.y / 5.0);
-      if (std::fabs(maze.walker.x - 5 * column) >= 2.5 ||
-          std::fabs(maze.walker.y + 5 * row) >= 2.5)
-        continue;
-      int64_t r = static_cast<int64_t>(row), c = static_cast<int64_t>(column);
-      bool reached = cells.Holds(r, c) ? reach.cell[cells.rowStart[r] + c] : reach.outside;
-      ASSERT_TRUE(reached) << "trial " << trial << " tick " << tick << " at row " << r
-                           << ", column " << c << " of\n" << text;
-    }
+    ExpectStandsOnlyWhereTheCheckSaysItCanGo(text, {}, 3000, trial);
   }
+
+  // Along the seam between two walls side by side, to the row beyond them.
+  std::vector<HeldKeys> seam;
+  for (HeldKeys step : std::vector<HeldKeys>{{29, 1, 0}, {11, -1, 0}, {5, 1, 0}, {24, 1, 0},
+                                             {16, 1, 0}, {15, 1, 0}})
+    seam.insert(seam.end(), {{step.ticks, 0, -1}, {1, step.speed, 0}, {step.ticks, 0, 1}});
+  seam.insert(seam.end(), {{22, 1, 0}, {16, 0, -1}, {2, 1, 0}});
+  ExpectStandsOnlyWhereTheCheckSaysItCanGo(
+      "#######\n#.....#\n#######\n#.....#\n#.....#\n#X....#\n#.....#\n#.....#\n#######\n", seam,
+      400, 1);
+
+  // Among many spaces, thrown by teleports.
+  std::string spaces;
+  for (int r = 0; r < 300; r++) spaces += std::string(200, r % 7 == 3 ? 'T' : '.') + "\n";
+  spaces[0] = 'X';
+  ExpectStandsOnlyWhereTheCheckSaysItCanGo(spaces, {}, 3000, 2);
+}
+
+// Down a corridor as deep as floats let the walker go, and past it: the
+// walker stops in the row the check names as the last it reaches.
+TEST(WalkerReachTest, TheWalkerStopsWhereTheCheckSaysAStepRoundsToNothing) {
+  const int64_t kLines = kDeepestRowWalkedTo + 20, kStartRow = kDeepestRowWalkedTo - 8;
+  std::string text;
+  text.reserve(4 * kLines);
+  for (int64_t r = 0; r < kLines; r++) text += r == kStartRow ? "#X#\n" : "#.#\n";
+  // Facing down the corridor, then walking.
+  int64_t deepest = ExpectStandsOnlyWhereTheCheckSaysItCanGo(
+      text, {{31, 0, 1}, {1, 0, 0}, {200, 1, 0}}, 232, 3);
+  EXPECT_EQ(deepest, kDeepestRowWalkedTo);
+  Maze read;
+  MazeCells cells;
+  FILE* file = fmemopen(text.data(), text.size(), "r");
+  ASSERT_TRUE(ReadMazeCells(file, read, cells));
+  fclose(file);
+  std::vector<MazeProblem> problems = CheckMaze(read, cells);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].at.line, kDeepestRowWalkedTo + 2);
 }
