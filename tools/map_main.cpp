@@ -14,20 +14,23 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: zumbrel-map [--check] [--lines FROM-TO] [FILE]\n"
+    "Usage: zumbrel-map [--check] [--lines FROM-TO] [-o OUT] [FILE]\n"
     "  Reads FILE (default maze.txt) as zumbrel does. Without --check, writes a\n"
-    "  map of it as SVG to standard output: of lines FROM to TO of the file\n"
-    "  with --lines, of all of it without. With --check, writes no map.\n"
-    "  Problems go to standard error as FILE:LINE:COLUMN: message; with --check\n"
-    "  the status is 1 when there is any, 0 when there is none. A file that\n"
-    "  cannot be read, memory that runs out, or a map that cannot be written\n"
-    "  gives status 2.\n";
+    "  map of it as SVG to OUT (-o or --output), or to standard output: of\n"
+    "  lines FROM to TO of the file with --lines, of all of it without. With\n"
+    "  --check, writes no map.\n"
+    "  Problems go to standard error as FILE:LINE:COLUMN: message, the first ten\n"
+    "  of each kind, then a count of the rest; with --check the status is 1\n"
+    "  when there is any, 0 when there is none. A file that cannot be read,\n"
+    "  memory that runs out, or a map that cannot be written gives status 2.\n";
 
 const char* gName = "maze.txt";
+// What the program is doing, for the line that says memory ran out.
+const char* gDoing = "reading";
 
 // Ends the program when memory runs out, whether in the reader or here.
 [[noreturn]] void OutOfMemory() {
-  fprintf(stderr, "zumbrel-map: out of memory reading %s\n", gName);
+  fprintf(stderr, "zumbrel-map: out of memory %s %s\n", gDoing, gName);
   exit(2);
 }
 [[noreturn]] void OnFatal(const char* message) {
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
   UseBinaryOutput();
   bool check = false;
   int64_t fromLine = 1, toLine = INT64_MAX;
+  const char* output = nullptr;
   int names = 0;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--help") == 0) {
@@ -63,6 +67,12 @@ int main(int argc, char** argv) {
     } else if (strcmp(argv[i], "--lines") == 0) {
       if (!ParseLines(argv[++i], fromLine, toLine)) {
         fprintf(stderr, "zumbrel-map: --lines needs FROM-TO, whole numbers from 1\n%s", kUsage);
+        return 2;
+      }
+    } else if (strcmp(argv[i], "-o") == 0 || strcmp(argv[i], "--output") == 0) {
+      output = argv[++i];
+      if (output == nullptr) {
+        fprintf(stderr, "zumbrel-map: %s needs a file\n%s", argv[i - 1], kUsage);
         return 2;
       }
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
@@ -90,18 +100,32 @@ int main(int argc, char** argv) {
   }
   fclose(file);
 
+  gDoing = "checking";
   std::vector<MazeProblem> problems = CheckMaze(gMaze, cells);
+  // Written in blocks; a count of the rest stands at line 0, on no place.
+  static char errors[1 << 16];
+  setvbuf(stderr, errors, _IOFBF, sizeof errors);
   for (const MazeProblem& p : problems)
-    fprintf(stderr, "%s:%" PRId64 ":%" PRId64 ": %s\n", gName, p.at.line, p.at.column,
-            p.text.c_str());
+    if (p.at.line == 0)
+      fprintf(stderr, "%s: %s\n", gName, p.text.c_str());
+    else
+      fprintf(stderr, "%s:%" PRId64 ":%" PRId64 ": %s\n", gName, p.at.line, p.at.column,
+              p.text.c_str());
+  fflush(stderr);
   if (check) return problems.empty() ? 0 : 1;
 
+  gDoing = "mapping";
+  FILE* out = output == nullptr ? stdout : fopen(output, "wb");
+  if (out == nullptr) {
+    fprintf(stderr, "zumbrel-map: cannot open %s: %s\n", output, strerror(errno));
+    return 2;
+  }
   // An empty file still has the start, on the first cell of the first line.
   int64_t firstRow = cells.FirstRowOfLine(fromLine);
   int64_t endRow = toLine == INT64_MAX ? std::max<int64_t>(cells.Rows(), 1)
                                        : cells.FirstRowOfLine(toLine + 1);
-  WriteMapSvg(stdout, cells, firstRow, endRow);
-  if (fflush(stdout) != 0 || ferror(stdout)) {
+  WriteMapSvg(out, cells, firstRow, endRow);
+  if (fflush(out) != 0 || ferror(out) || (out != stdout && fclose(out) != 0)) {
     fprintf(stderr, "zumbrel-map: cannot write the map: %s\n", strerror(errno));
     return 2;
   }

@@ -3,6 +3,7 @@
 #include "maze_map.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 
 #include "sim/steps.h"
@@ -21,13 +22,29 @@ const char* UpperCaseMeaning(char c) {
   }
 }
 
+// What a file saved by a Windows editor begins with, where the game sees
+// cells that are not there, or no more than a cell a row.
+const char* EncodingMistake(const char* text) {
+  if (strncmp(text, "\xEF\xBB\xBF", 3) == 0)
+    return "a UTF-8 byte-order mark, which the game reads as three empty cells that shift "
+           "this line: save the file without one";
+  if (strncmp(text, "\xFF\xFE", 2) == 0 || strncmp(text, "\xFE\xFF", 2) == 0)
+    return "UTF-16 text, with a NUL byte in every character, which ends the game's read of "
+           "each row: save the file as UTF-8";
+  return nullptr;
+}
+
 void OnRow(const char* text, int length, bool endsLine, void* context) {
   MazeCells& cells = *static_cast<MazeCells*>(context);
   int64_t row = cells.Rows();
   if (cells.continuesLine) cells.continuations.push_back(row);
-  FilePlace at = cells.PlaceOf(row, 0);
-  if (at.column == kMazeRowLength + 1)
-    cells.problems.push_back(
+  FilePlace at = cells.nextRowAt;
+  // A read that ends no line took a whole row's characters.
+  cells.nextRowAt = endsLine ? FilePlace{at.line + 1, 1} : FilePlace{at.line, at.column + kMazeRowLength};
+  const char* mistake = row == 0 ? EncodingMistake(text) : nullptr;
+  if (mistake != nullptr) cells.problems.listed.push_back({at, mistake});
+  if (at.column == kMazeRowLength + 1 && cells.problems.Count(kLongLineProblem))
+    cells.problems.listed.push_back(
         {at, "a row holds at most " + std::to_string(kMazeRowLength) +
                  " characters: the rest of this line becomes a row of its own"});
   for (int c = 0; c < length; c++) {
@@ -38,8 +55,8 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
       cells.startColumn = c;
     }
     const char* meaning = UpperCaseMeaning(text[c]);
-    if (meaning != nullptr)
-      cells.problems.push_back({{at.line, at.column + c},
+    if (meaning != nullptr && cells.problems.Count(kLowerCaseProblem))
+      cells.problems.listed.push_back({{at.line, at.column + c},
                                 std::string("lower-case '") + text[c] +
                                     "' is an empty cell; " + meaning});
   }
@@ -132,14 +149,21 @@ Node StartNode(const MazeCells& cells) {
 
 FilePlace MazeCells::PlaceOf(int64_t row, int64_t column) const {
   auto carried = std::upper_bound(continuations.begin(), continuations.end(), row);
-  int64_t line = row + 1 - (carried - continuations.begin());
-  // The reads before this one on its line, each a whole row long.
-  int64_t before = 0;
-  while (carried != continuations.begin() && *(carried - 1) == row - before) {
-    before++;
-    carried--;
+  int64_t behind = carried - continuations.begin();
+  int64_t line = row + 1 - behind;
+  // The reads before this one on its line, each a whole row long: as many
+  // as the run of continuations that ends with this row, one row apart,
+  // where continuation i is row - (behind - 1 - i). Those before the run
+  // lie further back: halving finds where it begins.
+  int64_t lo = 0, hi = behind;
+  while (lo < hi) {
+    int64_t mid = lo + (hi - lo) / 2;
+    if (continuations[mid] - mid <= row - behind)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
-  return {line, before * kMazeRowLength + column + 1};
+  return {line, (behind - lo) * kMazeRowLength + column + 1};
 }
 
 int64_t MazeCells::FirstRowOfLine(int64_t line) const {
@@ -168,7 +192,8 @@ Reach FindReach(const Maze& maze, const MazeCells& cells) {
 }
 
 std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
-  std::vector<MazeProblem> problems = cells.problems;
+  ProblemList found = cells.problems;
+  std::vector<MazeProblem>& problems = found.listed;
   if (cells.starts == 0)
     problems.push_back({{1, 1}, "no start (X): the walker starts on the first cell of the first line"});
   if (cells.starts > 1)
@@ -195,6 +220,7 @@ std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
         continue;
       }
       int64_t open = Flood(maze, cells, Node{r, c}, false, seen);
+      if (!found.Count(kUnreachedProblem)) continue;
       problems.push_back({cells.PlaceOf(r, c),
                           "the walker cannot reach this region of " + std::to_string(open) +
                               (open == 1 ? " open cell" : " open cells") + " from the start"});
@@ -205,6 +231,12 @@ std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
                      return a.at.line != b.at.line ? a.at.line < b.at.line
                                                    : a.at.column < b.at.column;
                    });
+  static const char* const kUnlisted[kNumProblemKinds] = {
+      "lines longer than a row", "lower-case cell letters", "regions the walker cannot reach"};
+  for (int k = 0; k < kNumProblemKinds; k++)
+    if (found.found[k] > kProblemsListed)
+      problems.push_back({{0, 0}, std::to_string(found.found[k] - kProblemsListed) + " more " +
+                                      kUnlisted[k] + ", not listed"});
   return problems;
 }
 

@@ -15,9 +15,23 @@ struct FilePlace {
   int64_t column;
 };
 
+// The problems a maze may have many of. Of each kind, the first
+// kProblemsListed are listed; the rest are counted, in one line of the
+// kind's own, at line 0.
+enum ProblemKind { kLongLineProblem, kLowerCaseProblem, kUnreachedProblem, kNumProblemKinds };
+constexpr int64_t kProblemsListed = 10;
+
 struct MazeProblem {
   FilePlace at;
   std::string text;
+};
+
+// The problems found: those listed, and a count of all of each kind.
+struct ProblemList {
+  std::vector<MazeProblem> listed;
+  int64_t found[kNumProblemKinds] = {};
+  // Counts one of the kind: true when it is to be listed.
+  bool Count(ProblemKind kind) { return found[kind]++ < kProblemsListed; }
 };
 
 // The cells of a maze file, row by row as the reader takes them, rows and
@@ -28,9 +42,10 @@ struct MazeCells {
   std::vector<signed char> cells;    // a ComponentKind, or -1 for an empty cell
   std::vector<int64_t> continuations;  // rows that carry on the line above, rising
   bool continuesLine = false;          // the next row carries on the line of the last
+  FilePlace nextRowAt = {1, 1};        // where the next row begins in the file
   int starts = 0;
   int64_t startRow = 0, startColumn = 0;  // the last start, or the first cell
-  std::vector<MazeProblem> problems;      // found in the text: lower case, long lines
+  ProblemList problems;  // found in the text: its encoding, lower case, long lines
 
   int64_t Rows() const { return static_cast<int64_t>(rowStart.size()) - 1; }
   int64_t Length(int64_t row) const { return rowStart[row + 1] - rowStart[row]; }
@@ -59,8 +74,9 @@ struct Reach {
 Reach FindReach(const Maze& maze, const MazeCells& cells);
 
 // The mistakes a maze author makes, in the order of the file: a missing
-// start or several, each region the walker cannot reach, lower-case cell
-// letters, and lines longer than a row.
+// start or several, a file saved as UTF-16 or with a byte-order mark, each
+// region the walker cannot reach, lower-case cell letters, and lines longer
+// than a row; then, at line 0, how many more of a kind were not listed.
 std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells);
 
 // Writes the map of rows [firstRow, endRow) to out as SVG, one square a

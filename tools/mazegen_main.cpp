@@ -13,7 +13,8 @@ namespace {
 
 void PrintUsage(FILE* out) {
   fprintf(out,
-          "Usage: zumbrel-mazegen [options] > maze.txt\n"
+          "Usage: zumbrel-mazegen [options] [-o maze.txt]\n"
+          "  -o, --output F the file to write the maze to (default: standard output)\n"
           "  --width N      cells across, border included (3 to %d; default 31)\n"
           "  --height N     cells down, border included (3 to %d; default 31)\n"
           "  --seed N       the same seed gives the same maze (default 1)\n"
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
       {"--doors", &request.doors}, {"--orbs", &request.orbs},
       {"--pedestals", &request.pedestals}, {"--teleports", &request.teleports},
   };
+  const char* output = nullptr;
   // Every option but --help takes a value.
   for (int i = 1; i < argc; i += 2) {
     const char* option = argv[i];
@@ -67,6 +69,11 @@ int main(int argc, char** argv) {
     if (strcmp(option, "--help") == 0) {
       PrintUsage(stdout);
       return 0;
+    }
+    if (strcmp(option, "-o") == 0 || strcmp(option, "--output") == 0) {
+      if (value == nullptr) Fail(std::string(option) + " needs a file");
+      output = value;
+      continue;
     }
     if (strcmp(option, "--seed") == 0) {
       request.seed = Number(option, value);
@@ -84,8 +91,10 @@ int main(int argc, char** argv) {
 
   std::string maze, error;
   if (!GenerateMaze(request, maze, error)) Fail(error);
-  fwrite(maze.data(), 1, maze.size(), stdout);
-  if (fflush(stdout) != 0 || ferror(stdout))
+  FILE* out = output == nullptr ? stdout : fopen(output, "wb");
+  if (out == nullptr) Fail(std::string("cannot open ") + output + ": " + strerror(errno));
+  fwrite(maze.data(), 1, maze.size(), out);
+  if (fflush(out) != 0 || ferror(out) || (out != stdout && fclose(out) != 0))
     Fail(std::string("cannot write the maze: ") + strerror(errno));
   return 0;
 }

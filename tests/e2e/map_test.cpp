@@ -48,6 +48,11 @@ Result RunMap(const std::string& maze, const std::string& args,
 
 TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   const std::string kLong = "X" + std::string(600, '.') + "\n";
+  const std::string kLongRow =
+      "a row holds at most 510 characters: the rest of this line becomes a row of its own\n";
+  std::string manyLowerCase;
+  for (int c = 2; c <= 11; c++)
+    manyLowerCase += "maze.txt:1:" + std::to_string(c) + ": lower-case 'o' is an empty cell; an orb is 'O'\n";
   const struct {
     const char* what;
     std::string maze;
@@ -78,6 +83,21 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
       {"a long line", kLong, 1,
        "maze.txt:1:511: a row holds at most 510 characters: the rest of this line becomes "
        "a row of its own\n"},
+      {"a line of three rows", "X" + std::string(1099, '.') + "\n", 1, "maze.txt:1:511: " + kLongRow},
+      {"a teleport with no space to throw to is walked on", "#####\n#XTO#\n#####\n", 0, ""},
+      {"each lower-case letter", "#Xdpx#\n", 1,
+       "maze.txt:1:3: lower-case 'd' is an empty cell; a door is 'D'\n"
+       "maze.txt:1:4: lower-case 'p' is an empty cell; a pedestal is 'P'\n"
+       "maze.txt:1:5: lower-case 'x' is an empty cell; the start is 'X'\n"},
+      {"ten of a kind, then a count", "X" + std::string(12, 'o') + "\n", 1,
+       manyLowerCase + "maze.txt: 2 more lower-case cell letters, not listed\n"},
+      {"a byte-order mark", "\xEF\xBB\xBF###\n#X#\n###\n", 1,
+       "maze.txt:1:1: a UTF-8 byte-order mark, which the game reads as three empty cells that "
+       "shift this line: save the file without one\n"},
+      {"UTF-16", std::string("\xFF\xFE#\0X\0#\0\n\0", 10), 1,
+       "maze.txt:1:1: UTF-16 text, with a NUL byte in every character, which ends the game's "
+       "read of each row: save the file as UTF-8\n"
+       "maze.txt:1:1: no start (X): the walker starts on the first cell of the first line\n"},
   };
   for (const auto& c : cases) {
     Result result = RunMap(c.maze, "--check");
@@ -99,6 +119,10 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   Result memory = RunMap(big, "--check", "out.txt", "ulimit -v 65536");
   EXPECT_EQ(memory.status, 2);
   EXPECT_EQ(memory.err, "zumbrel-map: out of memory reading maze.txt\n");
+  // Empty cells, which only the map's own cells hold: memory runs out in new.
+  Result blanks = RunMap(std::string(48 << 20, ' '), "--check", "out.txt", "ulimit -v 65536");
+  EXPECT_EQ(blanks.status, 2);
+  EXPECT_EQ(blanks.err, "zumbrel-map: out of memory reading maze.txt\n");
 #endif
 }
 
@@ -114,22 +138,33 @@ size_t CellsDrawn(const std::string& svg) {
 TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
   // Ten cells that are not empty: the blank and the lower-case letter are.
   const std::string kMaze = "####\n#X t\n#DOP\n";
+  std::string tall = "X\n";
+  for (int row = 1; row < 65; row++) tall += "#\n";
   const struct {
+    std::string maze;
     const char* args;
     size_t cells;
-  } cases[] = {{"", 10}, {"--lines 1-1", 4}, {"--lines 2-2", 2}, {"--lines 3-9", 4}};
+  } cases[] = {{kMaze, "", 10}, {kMaze, "--lines 1-1", 4}, {kMaze, "--lines 2-2", 2},
+               {kMaze, "--lines 3-9", 4}, {tall, "", 65}, {kMaze, "-o out.txt", 10}};
   for (const auto& c : cases) {
-    Result result = RunMap(kMaze, c.args);
+    bool named = std::string(c.args) == "-o out.txt";  // the map to out.txt, nothing to stdout
+    Result result = RunMap(c.maze, c.args, named ? "/dev/null" : "out.txt");
     EXPECT_EQ(result.status, 0) << c.args;
-    EXPECT_EQ(result.err, "maze.txt:2:4: lower-case 't' is an empty cell; a teleport is 'T'\n");
+    if (c.maze == kMaze) {
+      EXPECT_EQ(result.err, "maze.txt:2:4: lower-case 't' is an empty cell; a teleport is 'T'\n");
+    }
     ScratchDir dir;
     dir.Write("map.svg", result.out);
     EXPECT_EQ(std::system(("xmllint --noout '" + dir.Path() + "/map.svg'").c_str()), 0);
     EXPECT_EQ(CellsDrawn(result.out), c.cells) << c.args;
   }
-  // Lines count from 1.
-  Result none = RunMap(kMaze, "--lines 0-2");
-  EXPECT_EQ(none.status, 2);
-  EXPECT_EQ(none.out, "");
-  EXPECT_EQ(none.err.rfind("zumbrel-map: --lines needs FROM-TO, whole numbers from 1\n", 0), 0u);
+  // A part of the maze starts at the top of its picture.
+  EXPECT_NE(RunMap(kMaze, "--lines 3-9").out.find("d=\"M1 0h"), std::string::npos);
+  // Lines count from 1, and run from FROM to TO, no further.
+  for (const char* lines : {"0-2", "3-2", "1-2x", "-2"}) {
+    Result none = RunMap(kMaze, std::string("--lines ") + lines);
+    EXPECT_EQ(none.status, 2) << lines;
+    EXPECT_EQ(none.out, "") << lines;
+    EXPECT_EQ(none.err.rfind("zumbrel-map: --lines needs FROM-TO, whole numbers from 1\n", 0), 0u);
+  }
 }
