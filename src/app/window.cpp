@@ -17,7 +17,7 @@ static void SetUpGraphics() {
   }
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(60, 1, 0.1, 110);
+  gluPerspective(60, 1, 0.1, kFarPlane);
 
   // The renderer pushes two matrices onto the projection matrix; a shorter
   // stack would silently draw a wrong picture.

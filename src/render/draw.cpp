@@ -20,15 +20,18 @@ const double kLookHeight = 3;
 // Preclipping: a cell is drawn only when nearer than the far plane and its
 // direction lies within 135 degrees of the view direction. The cosine limit
 // is kept as the decimal it has always been.
-const double kFarLimit = 110;
 const double kDirectionLimit = -0.70710678118;
 
 // Cells further than this on either axis are beyond the far plane, whatever
 // the rounding: the window the row index is asked for.
-const double kIndexReach = kFarLimit + 5;
+const double kIndexReach = kFarPlane + kCellSize;
 
-// Distances up to this are drawn at full brightness.
+// Distances up to this are drawn at full brightness; from there the shade
+// falls in a straight line to 0 at the far plane: 1.1 - 0.01 * distance,
+// each constant the double nearest its decimal.
 const double kFullBrightness = 10;
+const double kShadeAtZero = kFarPlane / (kFarPlane - kFullBrightness);
+const double kShadePerUnit = 1 / (kFarPlane - kFullBrightness);
 
 // The spin is kept within a turn: a float that only grew would stop changing
 // at 2^25 degrees, some hours into a fast run, and the orbs would freeze.
@@ -44,7 +47,7 @@ float Distance(Point2 from, Point2 to) {
 
 // A cell exactly under the eye gives 0/0, which fails the test: it is skipped.
 bool IsVisible(Point2 eye, Point2 p, float s, float c, float d) {
-  if (!(d < kFarLimit)) return false;  // beyond the far plane
+  if (!(d < kFarPlane)) return false;  // beyond the far plane
   double cosine = ((static_cast<double>(p.x) - eye.x) / d) * s +
                   ((static_cast<double>(p.y) - eye.y) / d) * c;
   return cosine > kDirectionLimit;
@@ -53,7 +56,7 @@ bool IsVisible(Point2 eye, Point2 p, float s, float c, float d) {
 // Falls from 1 at distance 10 to 0 at the far plane.
 float Shade(float distance) {
   if (distance <= kFullBrightness) return 1;
-  if (distance < kFarLimit) return static_cast<float>(1.1 - 0.01 * distance);
+  if (distance < kFarPlane) return static_cast<float>(kShadeAtZero - kShadePerUnit * distance);
   return 0;
 }
 

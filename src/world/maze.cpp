@@ -45,6 +45,14 @@ Maze::~Maze() {
   }
 }
 
+// The storage grows by half again, not by 20, so that reading a large maze
+// takes time in proportion to its size: growing a long list by small steps
+// moves it again and again.
+int GrownCapacity(int capacity, int least) {
+  int64_t grown = std::min<int64_t>(INT_MAX, capacity + int64_t{capacity} / 2);
+  return std::max(least, static_cast<int>(grown));
+}
+
 // The caller passes the list's storage, not its kind, and must read the
 // storage pointer again after the call: growing may move it.
 int Maze::GetNextFreeIndex(const Point2* storage) {
@@ -63,12 +71,7 @@ int Maze::GetNextFreeIndex(const Point2* storage) {
     }
     allocated[k] += kListStep;
     if (allocated[k] > capacity[k]) {
-      // The storage grows by half again, not by 20, so that reading a large
-      // maze takes time in proportion to its size: growing a long list by
-      // small steps moves it again and again.
-      // Formed wide, and capped at what an int counts.
-      int64_t grown = std::min<int64_t>(INT_MAX, capacity[k] + int64_t{capacity[k]} / 2);
-      int slots = std::max(allocated[k], static_cast<int>(grown));
+      int slots = GrownCapacity(capacity[k], allocated[k]);
       size_t bytes = static_cast<size_t>(slots) * sizeof(Point2);
       Point2* moved = static_cast<Point2*>(realloc(list[k], bytes));
       if (moved == nullptr) Fatal("Unable to allocate memory  ");

@@ -178,6 +178,11 @@ class Maze {
   void AddComponent(ComponentKind kind, int x, int64_t y);
 };
 
+// The slots a component list's storage grows to from capacity when it must
+// hold at least least: half again, formed wide and capped at what an int
+// counts.
+int GrownCapacity(int capacity, int least);
+
 // Ends the program after an error it cannot go on from: the message through
 // perror, then exit status 1. Messages end in two blanks, before the colon.
 [[noreturn]] void Fatal(const char* message);

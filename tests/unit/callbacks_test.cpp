@@ -48,7 +48,7 @@ TEST(CallbacksTest, TheWindowItsCallbacksAndTheFixedStateWithAndWithoutBlending)
     OpenWindow();
     std::vector<Call> calls;
     for (const GlCall& call : RecordedGlCalls()) calls.emplace_back(call.name, call.args);
-    EXPECT_EQ(calls, expected) << (alpha ? "with -a" : "without -a");
+    ASSERT_EQ(calls, expected) << (alpha ? "with -a" : "without -a");
     const void* const kCallbacks[] = {reinterpret_cast<const void*>(&OnDisplay),
                                       reinterpret_cast<const void*>(&OnDisplay),
                                       reinterpret_cast<const void*>(&OnKeyDown),
@@ -64,7 +64,7 @@ TEST(CallbacksTest, ADisplayClearsDrawsFlushesSwapsAndCounts) {
   gFrameCount = 7;
   ClearGlCalls();
   OnDisplay();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"glClear", "glPushMatrix", "gluLookAt",
+  ASSERT_EQ(Names(), (std::vector<std::string>{"glClear", "glPushMatrix", "gluLookAt",
                                                "glPushMatrix", "glTranslatef", "glPopMatrix",
                                                "glPopMatrix", "glFlush", "glutSwapBuffers"}));
   EXPECT_EQ(RecordedGlCalls()[0].args, (std::vector<double>{GL_COLOR_BUFFER_BIT}));

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "memory_limit.h"
 #include "test_maze.h"
 #include "world/maze.h"
@@ -75,6 +77,17 @@ TEST(ComponentListDeathTest, UnknownStorageIsFatal) {
                           "Aborting.  : Invalid argument\n"));
   EXPECT_EXIT(maze.GetNextFreeIndex(nullptr), testing::ExitedWithCode(1),
               testing::StartsWith("Invalid component list"));
+}
+
+// Half again, at least what is asked for, and never past what an int counts.
+TEST(ComponentListTest, StorageGrowsByHalfAgain) {
+  const struct {
+    int capacity, least, grown;
+  } cases[] = {{20, 40, 40},
+               {20, 21, 30},
+               {1500000000, 1500000020, INT_MAX},
+               {INT_MAX - 10, INT_MAX - 10, INT_MAX}};
+  for (const auto& c : cases) EXPECT_EQ(GrownCapacity(c.capacity, c.least), c.grown) << c.capacity;
 }
 
 // A list whose storage holds this many slots, all used, grows once more: the

@@ -113,6 +113,8 @@ TEST(MazegenTest, RefusesWhatCannotBeBuilt) {
       {2, 3, 0, "a maze is at least 3 by 3 cells"},
       {5, 5, 100,
        "the maze has too few open cells for that many doors, orbs, pedestals and teleports"},
+      // One open cell, which the start takes.
+      {3, 3, 1, "the maze has too few open cells for that many doors, orbs, pedestals and teleports"},
   };
   for (const auto& c : cases) {
     MazeRequest request;

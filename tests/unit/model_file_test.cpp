@@ -80,10 +80,11 @@ TEST(ModelFileTest, ReadsPolygonsVerticesAndColour) {
 
 TEST(ModelFileTest, CountsAreReadAsCIntegers) {
   // Hexadecimal after 0x, octal after a leading 0; the polygons are empty.
+  // 65 is one past the list's first room.
   const struct {
     const char* text;
     int value;
-  } cases[] = {{"0x2", 2}, {"02", 2}, {"010", 8}};
+  } cases[] = {{"0x2", 2}, {"02", 2}, {"010", 8}, {"0101", 65}};
   for (const auto& c : cases) {
     std::string text = std::string(c.text) + " 0 0 0";
     for (int i = 0; i < c.value; i++) text += " 0";
