@@ -102,10 +102,7 @@ TEST_F(BadInputTest, ModelFilesThatCannotBeRead) {
               "Negative count in orb.txt. Aborting.  : Numerical result out of range\n");
   ExpectFatal("orb.txt", "1 1 1 1 -3 0 0 0",
               "Negative count in orb.txt. Aborting.  : Numerical result out of range\n");
-  ExpectFatal("orb.txt", "1 1 1 1 2147483647 0 0 0",
-              "Could not allocate memory for 3D polygon vertices. Aborting.  : "
-              "Cannot allocate memory\n",
-              true);
+  ExpectFatal("orb.txt", "1 1 1 1 2147483647 0 0 0", kEnds, true);  // far fewer vertices
 }
 
 TEST_F(BadInputTest, AModelFileThatIsADirectory) {
