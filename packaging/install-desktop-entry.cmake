@@ -1,7 +1,8 @@
 # install-desktop-entry.cmake: writes the desktop entry at install time, when
 # the prefix is known, naming where the game and its data lie under it.
 # Set before it: ZUMBREL_GAMES_DIR, ZUMBREL_DATA_INSTALL_DIR, the template
-# ENTRY_TEMPLATE and the folder ENTRY_BUILD_DIR to write it in.
+# ENTRY_TEMPLATE, the folder ENTRY_BUILD_DIR to write it in and its file
+# name ENTRY_NAME.
 
 # Exec's program is one quoted argument, as the desktop entry standard
 # says, so that any path, blanks included, runs: inside the quotes \ " ` $
@@ -16,6 +17,6 @@ set(ZUMBREL_PROGRAM "\"${program}\"")
 # Path is a plain string: only a backslash is escaped.
 string(REPLACE [[\]] [[\\]] ZUMBREL_DATA "${CMAKE_INSTALL_PREFIX}/${ZUMBREL_DATA_INSTALL_DIR}")
 
-configure_file("${ENTRY_TEMPLATE}" "${ENTRY_BUILD_DIR}/zumbrel.desktop" @ONLY)
-file(INSTALL "${ENTRY_BUILD_DIR}/zumbrel.desktop"
+configure_file("${ENTRY_TEMPLATE}" "${ENTRY_BUILD_DIR}/${ENTRY_NAME}" @ONLY)
+file(INSTALL "${ENTRY_BUILD_DIR}/${ENTRY_NAME}"
      DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications")
