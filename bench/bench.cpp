@@ -135,12 +135,10 @@ long StatusKiB(const char* field) {
 // What zumbrel-map --check does with the maze in a directory.
 void CheckTheMap(const std::string& directory, std::vector<MazeProblem>* problems) {
   FILE* file = fopen((directory + "/maze.txt").c_str(), "r");
-  Maze* maze = new Maze;
   MazeCells cells;
-  if (file == nullptr || !ReadMazeCells(file, *maze, cells)) abort();
+  if (file == nullptr || !ReadMazeCells(file, cells)) abort();
   fclose(file);
-  *problems = CheckMaze(*maze, cells);
-  delete maze;
+  *problems = CheckMaze(cells);
 }
 
 // How much more memory than before a fresh process holds at its peak while
@@ -205,9 +203,8 @@ void BM_MapCheck(benchmark::State& state) {
 void BM_MapSvg(benchmark::State& state) {
   int cells = static_cast<int>(state.range(0));
   FILE* file = fopen((MazeDirectory(cells) + "/maze.txt").c_str(), "r");
-  Maze maze;
   MazeCells mazeCells;
-  if (file == nullptr || !ReadMazeCells(file, maze, mazeCells)) abort();
+  if (file == nullptr || !ReadMazeCells(file, mazeCells)) abort();
   fclose(file);
   FILE* out = fopen("/dev/null", "w");
   for (auto _ : state) WriteMapSvg(out, mazeCells, 0, mazeCells.Rows());

@@ -28,14 +28,10 @@ const char* gName = "maze.txt";
 // What the program is doing, for the line that says memory ran out.
 const char* gDoing = "reading";
 
-// Ends the program when memory runs out, whether in the reader or here.
+// Ends the program when memory runs out.
 [[noreturn]] void OutOfMemory() {
   fprintf(stderr, "zumbrel-map: out of memory %s %s\n", gDoing, gName);
   exit(2);
-}
-[[noreturn]] void OnFatal(const char* message) {
-  (void)message;
-  OutOfMemory();
 }
 
 // FROM-TO, two whole numbers from 1 with FROM no more than TO.
@@ -86,7 +82,6 @@ int main(int argc, char** argv) {
     }
   }
   std::set_new_handler(OutOfMemory);
-  gFatalHandler = OnFatal;
 
   FILE* file = OpenDataFile(gName);
   if (file == nullptr) {
@@ -94,14 +89,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   MazeCells cells;
-  if (!ReadMazeCells(file, gMaze, cells)) {
+  if (!ReadMazeCells(file, cells)) {
     fprintf(stderr, "zumbrel-map: cannot read %s: %s\n", gName, strerror(errno));
     return 2;
   }
   fclose(file);
 
   gDoing = "checking";
-  std::vector<MazeProblem> problems = CheckMaze(gMaze, cells);
+  std::vector<MazeProblem> problems = CheckMaze(cells);
   // Written in blocks; a count of the rest stands at line 0, on no place.
   static char errors[1 << 16];
   setvbuf(stderr, errors, _IOFBF, sizeof errors);

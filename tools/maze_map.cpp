@@ -48,7 +48,9 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
         {at, "a row holds at most " + std::to_string(kMazeRowLength) +
                  " characters: the rest of this line becomes a row of its own"});
   for (int c = 0; c < length; c++) {
-    cells.cells.push_back(static_cast<signed char>(ComponentOfCharacter(text[c])));
+    int kind = ComponentOfCharacter(text[c]);
+    cells.cells.push_back(static_cast<signed char>(kind));
+    if (kind == kSpace) cells.spaces++;
     if (IsStartCharacter(text[c])) {
       cells.starts++;
       cells.startRow = row;
@@ -75,9 +77,9 @@ const Node kOutside = {-1, -1};
 // With throwing teleports, a teleport leads to every space cell and to none
 // of its neighbours; without, it is walked through like any open cell.
 // Returns how many of the cells it marked hold a component.
-int64_t Flood(const Maze& maze, const MazeCells& cells, Node first, bool throwing, Reach& seen) {
+int64_t Flood(const MazeCells& cells, Node first, bool throwing, Reach& seen) {
   auto outcome = [&](int kind) {
-    StepOutcome step = OutcomeOfStepOnto(maze, kind);
+    StepOutcome step = OutcomeOfStepOnto(kind, cells.TeleportsThrow());
     return step == kStepThrown && !throwing ? kStepTaken : step;
   };
   std::deque<Node> queue;
@@ -178,20 +180,20 @@ int64_t MazeCells::FirstRowOfLine(int64_t line) const {
   return lo;
 }
 
-bool ReadMazeCells(FILE* file, Maze& maze, MazeCells& cells) {
-  return maze.ReadMaze(file, OnRow, &cells);
+bool ReadMazeCells(FILE* file, MazeCells& cells) {
+  return ReadMazeRows(file, OnRow, &cells);
 }
 
 // A walker who starts inside a wall never leaves it: every step ends in it.
-Reach FindReach(const Maze& maze, const MazeCells& cells) {
+Reach FindReach(const MazeCells& cells) {
   Reach reach = NoneReached(cells);
   Node start = StartNode(cells);
-  if (OutcomeOfStepOnto(maze, cells.Kind(start.row, start.column)) != kStepRefused)
-    Flood(maze, cells, start, true, reach);
+  if (OutcomeOfStepOnto(cells.Kind(start.row, start.column), cells.TeleportsThrow()) != kStepRefused)
+    Flood(cells, start, true, reach);
   return reach;
 }
 
-std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
+std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
   ProblemList found = cells.problems;
   std::vector<MazeProblem>& problems = found.listed;
   if (cells.starts == 0)
@@ -204,13 +206,14 @@ std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
   // One problem for each region of cells the walker cannot reach, at its
   // first cell in reading order, its cells joined as steps join them; one
   // for all those below the deepest row walked to.
-  Reach seen = FindReach(maze, cells);
+  Reach seen = FindReach(cells);
   bool tooDeep = false;
   for (int64_t r = 0; r < cells.Rows(); r++)
     for (int64_t c = 0; c < cells.Length(r); c++) {
       size_t i = static_cast<size_t>(cells.rowStart[r] + c);
       int kind = cells.cells[i];
-      if (seen.cell[i] || kind < 0 || OutcomeOfStepOnto(maze, kind) == kStepRefused) continue;
+      if (seen.cell[i] || kind < 0 || OutcomeOfStepOnto(kind, cells.TeleportsThrow()) == kStepRefused)
+        continue;
       if (r > kDeepestRowWalkedTo) {
         if (!tooDeep)
           problems.push_back({cells.PlaceOf(r, c),
@@ -219,7 +222,7 @@ std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells) {
         tooDeep = true;
         continue;
       }
-      int64_t open = Flood(maze, cells, Node{r, c}, false, seen);
+      int64_t open = Flood(cells, Node{r, c}, false, seen);
       if (!found.Count(kUnreachedProblem)) continue;
       problems.push_back({cells.PlaceOf(r, c),
                           "the walker cannot reach this region of " + std::to_string(open) +

@@ -45,6 +45,7 @@ struct MazeCells {
   FilePlace nextRowAt = {1, 1};        // where the next row begins in the file
   int starts = 0;
   int64_t startRow = 0, startColumn = 0;  // the last start, or the first cell
+  int64_t spaces = 0;                     // space cells, where throws land
   ProblemList problems;  // found in the text: its encoding, lower case, long lines
 
   int64_t Rows() const { return static_cast<int64_t>(rowStart.size()) - 1; }
@@ -57,13 +58,15 @@ struct MazeCells {
     return Holds(row, column) ? cells[rowStart[row] + column] : -1;
   }
   FilePlace PlaceOf(int64_t row, int64_t column) const;
+  // As the tick's rule has it: only where there is a space cell to land on.
+  bool TeleportsThrow() const { return spaces > 0; }
   // The first row of the line, or of the line after the last.
   int64_t FirstRowOfLine(int64_t line) const;
 };
 
-// Reads a maze file through the program's reader into the Maze and the
-// cells. False, with errno set, when a read fails.
-bool ReadMazeCells(FILE* file, Maze& maze, MazeCells& cells);
+// Reads a maze file through the program's reader into the cells, a byte a
+// cell. False, with errno set, when a read fails.
+bool ReadMazeCells(FILE* file, MazeCells& cells);
 
 // The cells a walker reaches from the start through the tick's steps, one
 // flag a cell, and whether it reaches the open ground outside the rows.
@@ -71,13 +74,13 @@ struct Reach {
   std::vector<bool> cell;
   bool outside = false;
 };
-Reach FindReach(const Maze& maze, const MazeCells& cells);
+Reach FindReach(const MazeCells& cells);
 
 // The mistakes a maze author makes, in the order of the file: a missing
 // start or several, a file saved as UTF-16 or with a byte-order mark, each
 // region the walker cannot reach, lower-case cell letters, and lines longer
 // than a row; then, at line 0, how many more of a kind were not listed.
-std::vector<MazeProblem> CheckMaze(const Maze& maze, const MazeCells& cells);
+std::vector<MazeProblem> CheckMaze(const MazeCells& cells);
 
 // Writes the map of rows [firstRow, endRow) to out as SVG, one square a
 // cell, the start ringed. The caller checks out for errors.

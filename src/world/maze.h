@@ -87,6 +87,11 @@ inline bool IsStartCharacter(char c) { return c == 'X'; }
 // whether the read reached the end of a line of the file.
 typedef void (*MazeRowHook)(const char* text, int length, bool endsLine, void* context);
 
+// Reads a maze file as the program does, a row a read, and tells row of each
+// read, printing nothing. False, with errno set, when a read fails: the rows
+// before it were told.
+bool ReadMazeRows(FILE* file, MazeRowHook row, void* context);
+
 // A model: an array of modelCount[k] polygon pointers.
 typedef Polygon** PolygonList;
 
@@ -176,6 +181,7 @@ class Maze {
 
  private:
   void AddComponent(ComponentKind kind, int x, int64_t y);
+  static void AddRow(const char* text, int length, bool endsLine, void* context);
 };
 
 // The slots a component list's storage grows to from capacity when it must

@@ -51,27 +51,49 @@ void Maze::LoadMaze() {
   IndexRows();
 }
 
-// Every read is a row of its own; a NUL byte ends what the read holds. The
-// row coordinate is 64 bits wide: no file has rows enough to overflow it.
-bool Maze::ReadMaze(FILE* file, MazeRowHook row, void* context) {
+// Every read is a row of its own; a NUL byte ends what the read holds.
+bool ReadMazeRows(FILE* file, MazeRowHook row, void* context) {
   char line[kMazeReadSize];
   memset(line, 0, sizeof line);
-  int64_t y = 0;
   while (fgets(line, kMazeReadSize, file) != nullptr) {
     int length = static_cast<int>(strlen(line));
-    if (row != nullptr) row(line, length, memchr(line, '\n', sizeof line) != nullptr, context);
-    int x = 0;
-    for (int c = 0; c < length; c++) {
-      if (IsStartCharacter(line[c])) {
-        start = walker = Point2{static_cast<float>(x), static_cast<float>(y)};
-      } else {
-        int kind = ComponentOfCharacter(line[c]);
-        if (kind >= 0) AddComponent(static_cast<ComponentKind>(kind), x, y);
-      }
-      x += kCellSize;
-    }
+    row(line, length, memchr(line, '\n', sizeof line) != nullptr, context);
     memset(line, 0, sizeof line);
-    y -= kCellSize;
   }
   return !ferror(file);
+}
+
+namespace {
+
+// A read of the maze into its lists, and whoever else is told of its rows.
+// The row coordinate is 64 bits wide: no file has rows enough to overflow it.
+struct MazeReading {
+  Maze* maze;
+  MazeRowHook row;
+  void* context;
+  int64_t y;
+};
+
+}  // namespace
+
+void Maze::AddRow(const char* text, int length, bool endsLine, void* context) {
+  MazeReading& reading = *static_cast<MazeReading*>(context);
+  if (reading.row != nullptr) reading.row(text, length, endsLine, reading.context);
+  Maze& maze = *reading.maze;
+  int x = 0;
+  for (int c = 0; c < length; c++) {
+    if (IsStartCharacter(text[c])) {
+      maze.start = maze.walker = Point2{static_cast<float>(x), static_cast<float>(reading.y)};
+    } else {
+      int kind = ComponentOfCharacter(text[c]);
+      if (kind >= 0) maze.AddComponent(static_cast<ComponentKind>(kind), x, reading.y);
+    }
+    x += kCellSize;
+  }
+  reading.y -= kCellSize;
+}
+
+bool Maze::ReadMaze(FILE* file, MazeRowHook row, void* context) {
+  MazeReading reading = {this, row, context, 0};
+  return ReadMazeRows(file, AddRow, &reading);
 }

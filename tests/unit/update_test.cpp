@@ -294,12 +294,11 @@ int64_t ExpectStandsOnlyWhereTheCheckSaysItCanGo(const std::string& text,
                                                  unsigned seed) {
   Maze maze;
   LoadMazeQuietly(text, maze);
-  Maze read;
   MazeCells cells;
   FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-  EXPECT_TRUE(ReadMazeCells(file, read, cells));
+  EXPECT_TRUE(ReadMazeCells(file, cells));
   fclose(file);
-  Reach reach = FindReach(read, cells);
+  Reach reach = FindReach(cells);
 
   std::mt19937 random(seed);
   srand(seed);
@@ -374,12 +373,11 @@ TEST(WalkerReachTest, TheWalkerStopsWhereTheCheckSaysAStepRoundsToNothing) {
   int64_t deepest = ExpectStandsOnlyWhereTheCheckSaysItCanGo(
       text, {{31, 0, 1}, {1, 0, 0}, {200, 1, 0}}, 232, 3);
   EXPECT_EQ(deepest, kDeepestRowWalkedTo);
-  Maze read;
   MazeCells cells;
   FILE* file = fmemopen(text.data(), text.size(), "r");
-  ASSERT_TRUE(ReadMazeCells(file, read, cells));
+  ASSERT_TRUE(ReadMazeCells(file, cells));
   fclose(file);
-  std::vector<MazeProblem> problems = CheckMaze(read, cells);
+  std::vector<MazeProblem> problems = CheckMaze(cells);
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].at.line, kDeepestRowWalkedTo + 2);
 }
