@@ -2,9 +2,10 @@
 // reader, the walker's reach, the author's mistakes and the SVG map.
 #include "maze_map.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
-#include <deque>
 
 #include "sim/steps.h"
 
@@ -34,6 +35,16 @@ const char* EncodingMistake(const char* text) {
   return nullptr;
 }
 
+// The reader's kind of every byte, looked up once.
+struct KindTable {
+  signed char kind[256];
+  KindTable() {
+    for (int c = 0; c < 256; c++) kind[c] = static_cast<signed char>(ComponentOfCharacter(static_cast<char>(c)));
+  }
+  int operator[](unsigned char c) const { return kind[c]; }
+};
+const KindTable gKindOf;
+
 void OnRow(const char* text, int length, bool endsLine, void* context) {
   MazeCells& cells = *static_cast<MazeCells*>(context);
   int64_t row = cells.Rows();
@@ -47,10 +58,14 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
     cells.problems.listed.push_back(
         {at, "a row holds at most " + std::to_string(kMazeRowLength) +
                  " characters: the rest of this line becomes a row of its own"});
+  size_t first = cells.cells.size();
+  cells.cells.resize(first + static_cast<size_t>(length));
+  signed char* kinds = &cells.cells[first];
   for (int c = 0; c < length; c++) {
-    int kind = ComponentOfCharacter(text[c]);
-    cells.cells.push_back(static_cast<signed char>(kind));
+    int kind = gKindOf[static_cast<unsigned char>(text[c])];
+    kinds[c] = static_cast<signed char>(kind);
     if (kind == kSpace) cells.spaces++;
+    if (kind >= 0) continue;  // a component: neither the start nor a mistake
     if (IsStartCharacter(text[c])) {
       cells.starts++;
       cells.startRow = row;
@@ -66,75 +81,167 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
   cells.continuesLine = !endsLine;
 }
 
-// A cell of the rows, or the open ground outside them (row -1).
-struct Node {
-  int64_t row;
-  int64_t column;
+// The first column from which on every cell of the row has a neighbour
+// outside the rows, as a step counts them: past the shortest of the row and
+// those beside it. Before it, only column 0 has one, unless the row is the
+// first or the last.
+int64_t FirstColumnBesideOutside(const MazeCells& cells, int64_t row) {
+  if (row == 0 || row == cells.Rows() - 1) return 0;
+  int64_t shortest = std::min({cells.Length(row - 1), cells.Length(row), cells.Length(row + 1)});
+  return std::max<int64_t>(shortest - 1, 0);
+}
+
+// A run of cells in one row, first to last, that the walker stands on and
+// steps on from.
+struct Span {
+  int64_t row, first, last;
 };
-const Node kOutside = {-1, -1};
 
-// Marks and counts the cells connected to first through the tick's steps.
-// With throwing teleports, a teleport leads to every space cell and to none
-// of its neighbours; without, it is walked through like any open cell.
-// Returns how many of the cells it marked hold a component.
-int64_t Flood(const MazeCells& cells, Node first, bool throwing, Reach& seen) {
-  auto outcome = [&](int kind) {
-    StepOutcome step = OutcomeOfStepOnto(kind, cells.TeleportsThrow());
-    return step == kStepThrown && !throwing ? kStepTaken : step;
-  };
-  std::deque<Node> queue;
-  auto visit = [&](Node node) {
-    if (!cells.Holds(node.row, node.column)) {
-      if (seen.outside) return;
-      seen.outside = true;
-    } else {
-      size_t i = static_cast<size_t>(cells.rowStart[node.row] + node.column);
-      if (seen.cell[i] || outcome(cells.cells[i]) == kStepRefused) return;
-      seen.cell[i] = true;
-    }
-    queue.push_back(node);
-  };
-  // Below the deepest row walked to, the walker moves along its row alone,
-  // and what lies outside the row leads back only into it.
-  auto visitNeighbours = [&](Node node) {
-    for (const int* step : kStepNeighbours) {
-      Node next = {node.row + step[0], node.column + step[1]};
-      bool held = cells.Holds(next.row, next.column);
-      if (std::max(node.row, next.row) > kDeepestRowWalkedTo && (step[0] != 0 || !held)) continue;
-      visit(held ? next : kOutside);
-    }
-  };
-
-  visit(first);
-  int64_t counted = 0;
-  bool thrown = false;
-  while (!queue.empty()) {
-    Node node = queue.front();
-    queue.pop_front();
-    if (node.row < 0) {
-      // The ground outside touches every cell that has a neighbour outside.
-      for (int64_t r = 0; r < std::min(cells.Rows(), kDeepestRowWalkedTo + 1); r++)
-        for (int64_t c = 0; c < cells.Length(r); c++)
-          for (const int* step : kStepNeighbours)
-            if (!cells.Holds(r + step[0], c + step[1])) {
-              visit(Node{r, c});
-              break;
-            }
-      continue;
-    }
-    int kind = cells.Kind(node.row, node.column);
-    if (kind >= 0) counted++;
-    if (outcome(kind) != kStepThrown) {
-      visitNeighbours(node);
-    } else if (!thrown) {
-      thrown = true;
-      for (int64_t r = 0; r < cells.Rows(); r++)
-        for (int64_t c = 0; c < cells.Length(r); c++)
-          if (cells.Kind(r, c) == kSpace) visit(Node{r, c});
+// Marks and counts the cells connected to the start cell, or to the ground
+// outside the rows (row -1), through the tick's steps, a run of a row at a
+// time. A step reaches the eight cells around: from a run, the run's own
+// row one past either end, and the rows beside it from one before its first
+// cell to one past its last. With throwing teleports, a teleport leads to
+// every space cell and to none of its neighbours; without, it is walked
+// through like any open cell. Returns how many of the cells it marked hold
+// a component.
+class Flood {
+ public:
+  Flood(const MazeCells& cells, bool throwing, Reach& seen) : cells_(cells), seen_(seen) {
+    for (int kind = -1; kind < kNumComponentKinds; kind++) {
+      StepOutcome step = OutcomeOfStepOnto(kind, cells.TeleportsThrow());
+      outcome_[kind + 1] = step == kStepThrown && !throwing ? kStepTaken : step;
     }
   }
-  return counted;
-}
+
+  int64_t From(int64_t row, int64_t column) {
+    StepOnto(RowAt(row), column);
+    for (;;) {
+      // Once reached, the ground outside touches every cell beside it, and
+      // a throw lands on every space cell: swept a little at a time, so that
+      // the queue holds a frontier, not a maze.
+      while (head_ == queue_.size() && SweepBesideOutside()) {}
+      while (head_ == queue_.size() && SweepSpaces()) {}
+      if (head_ == queue_.size()) return counted_;
+      Span span = queue_[head_++];
+      // The queue's front, once taken, goes when it is most of it.
+      if (head_ > 4096 && head_ * 2 > queue_.size()) {
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+      }
+      for (int64_t d : {-1, 1}) {
+        // Below the deepest row walked to, the walker moves along its row alone.
+        if (std::max(span.row, span.row + d) > kDeepestRowWalkedTo) continue;
+        RowCells beside = RowAt(span.row + d);
+        for (int64_t c = span.first - 1; c <= span.last + 1; c++) c = StepOnto(beside, c);
+      }
+      // What lies outside a row below the deepest leads back only into it.
+      RowCells own = RowAt(span.row);
+      for (int64_t c : {span.first - 1, span.last + 1})
+        if (span.row <= kDeepestRowWalkedTo || (c >= 0 && c < own.length)) StepOnto(own, c);
+    }
+  }
+
+ private:
+  StepOutcome Outcome(int kind) const { return outcome_[kind + 1]; }
+
+  void Mark(int64_t i) {
+    seen_.cell[i] = true;
+    if (cells_.cells[i] >= 0) counted_++;
+  }
+
+  // A row's place among the cells: none for a row outside them.
+  struct RowCells {
+    int64_t row, base, length;
+  };
+  RowCells RowAt(int64_t row) const {
+    if (row < 0 || row >= cells_.Rows()) return {row, 0, 0};
+    return {row, cells_.rowStart[row], cells_.Length(row)};
+  }
+
+  // A step onto the cell of the row, or outside the rows: marks what it
+  // reaches, and queues the run around a cell to step on from. Returns the
+  // last column it looked at, where a caller stepping along a row goes on.
+  int64_t StepOnto(const RowCells& at, int64_t column) {
+    if (column < 0 || column >= at.length) {
+      if (!seen_.outside) seen_.outside = outsideSweep_.started = true;
+      return column;
+    }
+    int64_t row = at.row, base = at.base, length = at.length;
+    const signed char* kinds = &cells_.cells[base];
+    if (seen_.cell[base + column]) return column;
+    StepOutcome step = Outcome(kinds[column]);
+    if (step == kStepRefused) return column;
+    if (step == kStepThrown) {
+      Mark(base + column);
+      spaceSweep_.started = true;
+      return column;
+    }
+    // The whole run, as far as it goes either way.
+    int64_t first = column, last = column;
+    auto joins = [&](int64_t c) { return !seen_.cell[base + c] && Outcome(kinds[c]) == kStepTaken; };
+    while (first > 0 && joins(first - 1)) first--;
+    while (last + 1 < length && joins(last + 1)) last++;
+    for (int64_t c = first; c <= last; c++) Mark(base + c);
+    queue_.push_back(Span{row, first, last});
+    return last;
+  }
+
+  // A pass over the cells in reading order, taken up each time the queue
+  // runs dry.
+  struct Sweep {
+    bool started = false;
+    int64_t row = 0, column = 0;
+  };
+
+  // Steps from outside onto the next cell beside it; false once none is left.
+  bool SweepBesideOutside() {
+    Sweep& sweep = outsideSweep_;
+    int64_t rows = std::min(cells_.Rows(), kDeepestRowWalkedTo + 1);
+    while (sweep.started && sweep.row < rows) {
+      int64_t from = FirstColumnBesideOutside(cells_, sweep.row);
+      if (sweep.column == 0 && from > 1) {
+        StepOnto(RowAt(sweep.row), 0);
+        sweep.column = from;
+        return true;
+      }
+      if (sweep.column < cells_.Length(sweep.row)) {
+        StepOnto(RowAt(sweep.row), sweep.column++);
+        return true;
+      }
+      sweep.row++;
+      sweep.column = 0;
+    }
+    return false;
+  }
+
+  // Throws onto the next space cell; false once none is left.
+  bool SweepSpaces() {
+    Sweep& sweep = spaceSweep_;
+    while (sweep.started && sweep.row < cells_.Rows()) {
+      int64_t base = cells_.rowStart[sweep.row], length = cells_.Length(sweep.row);
+      // Those already reached are passed over.
+      while (sweep.column < length && (cells_.cells[base + sweep.column] != kSpace ||
+                                       seen_.cell[base + sweep.column]))
+        sweep.column++;
+      if (sweep.column < length) {
+        StepOnto(RowAt(sweep.row), sweep.column++);
+        return true;
+      }
+      sweep.row++;
+      sweep.column = 0;
+    }
+    return false;
+  }
+
+  const MazeCells& cells_;
+  Reach& seen_;
+  StepOutcome outcome_[kNumComponentKinds + 1];
+  std::vector<Span> queue_;  // spans to step on from, from head_ on
+  size_t head_ = 0;
+  Sweep outsideSweep_, spaceSweep_;
+  int64_t counted_ = 0;
+};
 
 Reach NoneReached(const MazeCells& cells) {
   Reach reach;
@@ -142,10 +249,6 @@ Reach NoneReached(const MazeCells& cells) {
   return reach;
 }
 
-Node StartNode(const MazeCells& cells) {
-  return cells.Holds(cells.startRow, cells.startColumn) ? Node{cells.startRow, cells.startColumn}
-                                                        : kOutside;
-}
 
 }  // namespace
 
@@ -181,15 +284,19 @@ int64_t MazeCells::FirstRowOfLine(int64_t line) const {
 }
 
 bool ReadMazeCells(FILE* file, MazeCells& cells) {
+  // A cell a byte at most: room for the file's length at once, where known.
+  struct stat status;
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
+    cells.cells.reserve(static_cast<size_t>(status.st_size));
   return ReadMazeRows(file, OnRow, &cells);
 }
 
 // A walker who starts inside a wall never leaves it: every step ends in it.
 Reach FindReach(const MazeCells& cells) {
   Reach reach = NoneReached(cells);
-  Node start = StartNode(cells);
-  if (OutcomeOfStepOnto(cells.Kind(start.row, start.column), cells.TeleportsThrow()) != kStepRefused)
-    Flood(cells, start, true, reach);
+  int64_t row = cells.startRow, column = cells.startColumn;
+  if (OutcomeOfStepOnto(cells.Kind(row, column), cells.TeleportsThrow()) != kStepRefused)
+    Flood(cells, true, reach).From(cells.Holds(row, column) ? row : -1, column);
   return reach;
 }
 
@@ -207,27 +314,30 @@ std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
   // first cell in reading order, its cells joined as steps join them; one
   // for all those below the deepest row walked to.
   Reach seen = FindReach(cells);
+  bool refused[kNumComponentKinds];
+  for (int kind = 0; kind < kNumComponentKinds; kind++)
+    refused[kind] = OutcomeOfStepOnto(kind, cells.TeleportsThrow()) == kStepRefused;
   bool tooDeep = false;
-  for (int64_t r = 0; r < cells.Rows(); r++)
-    for (int64_t c = 0; c < cells.Length(r); c++) {
-      size_t i = static_cast<size_t>(cells.rowStart[r] + c);
-      int kind = cells.cells[i];
-      if (seen.cell[i] || kind < 0 || OutcomeOfStepOnto(kind, cells.TeleportsThrow()) == kStepRefused)
-        continue;
-      if (r > kDeepestRowWalkedTo) {
-        if (!tooDeep)
-          problems.push_back({cells.PlaceOf(r, c),
-                              "the walker cannot walk down to this line or past it: positions are "
-                              "single-precision floats, and this far down a step rounds to nothing"});
-        tooDeep = true;
-        continue;
-      }
-      int64_t open = Flood(cells, Node{r, c}, false, seen);
-      if (!found.Count(kUnreachedProblem)) continue;
-      problems.push_back({cells.PlaceOf(r, c),
-                          "the walker cannot reach this region of " + std::to_string(open) +
-                              (open == 1 ? " open cell" : " open cells") + " from the start"});
+  int64_t r = 0;
+  for (int64_t i = 0; i < static_cast<int64_t>(cells.cells.size()); i++) {
+    int kind = cells.cells[i];
+    if (seen.cell[i] || kind < 0 || refused[kind]) continue;
+    while (cells.rowStart[r + 1] <= i) r++;
+    int64_t c = i - cells.rowStart[r];
+    if (r > kDeepestRowWalkedTo) {
+      if (!tooDeep)
+        problems.push_back({cells.PlaceOf(r, c),
+                            "the walker cannot walk down to this line or past it: positions are "
+                            "single-precision floats, and this far down a step rounds to nothing"});
+      tooDeep = true;
+      continue;
     }
+    int64_t open = Flood(cells, false, seen).From(r, c);
+    if (!found.Count(kUnreachedProblem)) continue;
+    problems.push_back({cells.PlaceOf(r, c),
+                        "the walker cannot reach this region of " + std::to_string(open) +
+                            (open == 1 ? " open cell" : " open cells") + " from the start"});
+  }
 
   std::stable_sort(problems.begin(), problems.end(),
                    [](const MazeProblem& a, const MazeProblem& b) {

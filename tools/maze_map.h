@@ -71,7 +71,7 @@ bool ReadMazeCells(FILE* file, MazeCells& cells);
 // The cells a walker reaches from the start through the tick's steps, one
 // flag a cell, and whether it reaches the open ground outside the rows.
 struct Reach {
-  std::vector<bool> cell;
+  std::vector<unsigned char> cell;  // 1 where reached
   bool outside = false;
 };
 Reach FindReach(const MazeCells& cells);

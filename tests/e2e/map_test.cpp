@@ -113,7 +113,7 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   EXPECT_EQ(full.err, "zumbrel-map: cannot write the map: No space left on device\n");
 #ifndef ZUMBREL_SANITIZED  // AddressSanitizer needs its address space
   // Ten million cells are checked in 64 MB of address space, a byte a cell;
-  // 48 million are not, and memory runs out in new.
+  // 48 million are not in 32 MB, and memory runs out in new.
   std::string wide = std::string(509, '#') + "\n";
   std::string big;
   for (int row = 0; row < 20000; row++) big += wide;
@@ -121,7 +121,7 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   EXPECT_EQ(memory.status, 1);
   EXPECT_EQ(memory.err,
             "maze.txt:1:1: no start (X): the walker starts on the first cell of the first line\n");
-  Result blanks = RunMap(std::string(48 << 20, ' '), "--check", "out.txt", "ulimit -v 65536");
+  Result blanks = RunMap(std::string(48 << 20, ' '), "--check", "out.txt", "ulimit -v 32768");
   EXPECT_EQ(blanks.status, 2);
   EXPECT_EQ(blanks.err, "zumbrel-map: out of memory reading maze.txt\n");
 #endif
