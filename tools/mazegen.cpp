@@ -71,11 +71,15 @@ void KeepASpaceBesideEachTeleport(const std::string& grid, int width,
                                   const std::vector<size_t>& teleports,
                                   std::vector<bool>& keep) {
   const int64_t stride = width + 1;  // a row and its newline
-  // A cell the walker stands on and steps on from: the maze has space cells,
-  // so its teleports throw.
+  // A cell the walker stands on and steps on from, by each character: the
+  // maze has space cells, so its teleports throw.
+  bool walkable[256];
+  for (int c = 0; c < 256; c++)
+    walkable[c] = c != '\n' &&
+                  OutcomeOfStepOnto(ComponentOfCharacter(static_cast<char>(c)), true) == kStepTaken;
   auto open = [&](int64_t i) {
-    return i >= 0 && i < static_cast<int64_t>(grid.size()) && grid[i] != '\n' &&
-           OutcomeOfStepOnto(ComponentOfCharacter(grid[i]), true) == kStepTaken;
+    return i >= 0 && i < static_cast<int64_t>(grid.size()) &&
+           walkable[static_cast<unsigned char>(grid[i])];
   };
   std::vector<bool> seen(grid.size(), false);
   std::deque<int64_t> queue;
