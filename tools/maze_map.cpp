@@ -60,7 +60,7 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
                  " characters: the rest of this line becomes a row of its own"});
   size_t first = cells.cells.size();
   cells.cells.resize(first + static_cast<size_t>(length));
-  signed char* kinds = &cells.cells[first];
+  signed char* kinds = cells.cells.data() + first;
   for (int c = 0; c < length; c++) {
     int kind = gKindOf[static_cast<unsigned char>(text[c])];
     kinds[c] = static_cast<signed char>(kind);
