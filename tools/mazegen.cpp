@@ -11,32 +11,38 @@
 namespace {
 
 // Rooms sit at odd rows and columns; the walls between them are carved away
-// by a depth-first walk, so every room is reachable from every other.
-// Cells are numbered row * width + column, in 64 bits.
+// by a depth-first walk, so every room is reachable from every other. The
+// walk keeps its way back in the rooms it is still in: each holds the step
+// that led into it, a digit, until the walk leaves it for good and it
+// becomes '.'; the first room holds 'S'.
 void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& random) {
   auto at = [&](int row, int col) -> char& {
     return grid[static_cast<size_t>(row) * (width + 1) + col];
   };
-  auto cell = [&](int row, int col) { return static_cast<int64_t>(row) * width + col; };
-  std::vector<int64_t> stack = {cell(1, 1)};
-  at(1, 1) = '.';
-  while (!stack.empty()) {
-    int row = static_cast<int>(stack.back() / width), col = static_cast<int>(stack.back() % width);
+  static const int kSteps[4][2] = {{-2, 0}, {2, 0}, {0, -2}, {0, 2}};
+  int row = 1, col = 1;
+  at(row, col) = 'S';
+  for (;;) {
     int options[4], count = 0;
-    static const int kSteps[4][2] = {{-2, 0}, {2, 0}, {0, -2}, {0, 2}};
     for (int d = 0; d < 4; d++) {
       int r = row + kSteps[d][0], c = col + kSteps[d][1];
       if (r > 0 && r < height - 1 && c > 0 && c < width - 1 && at(r, c) == '#')
         options[count++] = d;
     }
     if (count == 0) {
-      stack.pop_back();
+      // Back the way the walk came, done with this room.
+      char came = at(row, col);
+      at(row, col) = '.';
+      if (came == 'S') break;
+      row -= kSteps[came - '0'][0];
+      col -= kSteps[came - '0'][1];
       continue;
     }
     int d = options[random() % count];
     at(row + kSteps[d][0] / 2, col + kSteps[d][1] / 2) = '.';
-    at(row + kSteps[d][0], col + kSteps[d][1]) = '.';
-    stack.push_back(cell(row + kSteps[d][0], col + kSteps[d][1]));
+    row += kSteps[d][0];
+    col += kSteps[d][1];
+    at(row, col) = static_cast<char>('0' + d);
   }
 
   // Loops: knock through one wall between rooms in twenty.
