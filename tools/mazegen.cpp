@@ -2,8 +2,13 @@
 // the requested doors, orbs, pedestals and teleports.
 #include "mazegen.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <random>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/steps.h"
@@ -57,25 +62,116 @@ void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& rando
   }
 }
 
-// Puts count of a character on cells drawn from candidates, which it uses up.
-void Place(std::string& grid, std::vector<size_t>& candidates, int count, char what,
-           std::mt19937_64& random) {
-  for (int i = 0; i < count; i++) {
-    size_t pick = random() % candidates.size();
-    grid[candidates[pick]] = what;
-    candidates[pick] = candidates.back();
-    candidates.pop_back();
+// The cells things are placed on, as a list of grid indices: the open
+// cells of one sort in reading order, then as Place and DropKept leave it.
+// Place takes an entry, writes the last entry over it and shortens the
+// list; DropKept drops entries and keeps the order of the rest. Only what
+// they change is held, in layers, one for each DropKept: memory follows the
+// things placed, not the cells.
+class CellList {
+ public:
+  static constexpr size_t kNone = SIZE_MAX;
+
+  // count cells, the nth of them, and the rank of a cell among them or kNone.
+  CellList(size_t count, std::function<size_t(size_t)> nth, std::function<size_t(size_t)> rank)
+      : nth_(std::move(nth)), rank_(std::move(rank)) {
+    layers_.push_back(Layer{{}, {}, {}, count});
   }
+
+  size_t Size() const { return layers_.back().size; }
+
+  size_t At(size_t k) const {
+    for (size_t l = layers_.size(); l-- > 0;) {
+      const Layer& layer = layers_[l];
+      auto written = layer.written.find(k);
+      if (written != layer.written.end()) return written->second;
+      // The kth of the entries of the layer below that this one kept.
+      for (size_t dropped : layer.dropped)
+        if (dropped <= k) k++;
+    }
+    return nth_(k);
+  }
+
+  // Takes entry k: the last entry is written over it, and the list shortened.
+  size_t Take(size_t k) {
+    Layer& layer = layers_.back();
+    size_t taken = At(k), lastAt = layer.size - 1, last = At(lastAt);
+    Unwrite(layer, k);
+    Unwrite(layer, lastAt);
+    if (k != lastAt) {
+      layer.written[k] = last;
+      layer.writtenAt[last] = k;
+    }
+    layer.size--;
+    return taken;
+  }
+
+  // Drops the entries that hold any of the cells, keeping the order of the rest.
+  void Drop(const std::vector<size_t>& cells) {
+    std::vector<size_t> dropped;
+    for (size_t cell : cells) {
+      size_t at = PositionOf(cell, layers_.size() - 1);
+      if (at != kNone) dropped.push_back(at);
+    }
+    std::sort(dropped.begin(), dropped.end());
+    dropped.erase(std::unique(dropped.begin(), dropped.end()), dropped.end());
+    size_t size = Size() - dropped.size();
+    layers_.push_back(Layer{std::move(dropped), {}, {}, size});
+  }
+
+ private:
+  struct Layer {
+    std::vector<size_t> dropped;                   // positions of the layer below, rising
+    std::unordered_map<size_t, size_t> written;    // position -> cell written over it
+    std::unordered_map<size_t, size_t> writtenAt;  // the same, cell -> position
+    size_t size;
+  };
+
+  static void Unwrite(Layer& layer, size_t at) {
+    auto written = layer.written.find(at);
+    if (written == layer.written.end()) return;
+    layer.writtenAt.erase(written->second);
+    layer.written.erase(written);
+  }
+
+  // Where the cell stands in the list as layer l leaves it, or kNone.
+  size_t PositionOf(size_t cell, size_t l) const {
+    const Layer& layer = layers_[l];
+    auto written = layer.writtenAt.find(cell);
+    if (written != layer.writtenAt.end()) return written->second;
+    size_t at = l == 0 ? rank_(cell) : PositionOf(cell, l - 1);
+    if (at == kNone || std::binary_search(layer.dropped.begin(), layer.dropped.end(), at)) return kNone;
+    at -= static_cast<size_t>(std::lower_bound(layer.dropped.begin(), layer.dropped.end(), at) -
+                              layer.dropped.begin());
+    if (layer.written.count(at) != 0 || at >= layer.size) return kNone;  // written over, or taken
+    return at;
+  }
+
+  std::function<size_t(size_t)> nth_, rank_;
+  std::vector<Layer> layers_;
+};
+
+// Puts count of a character on cells drawn from the list, which it uses up;
+// returns where it put them.
+std::vector<size_t> Place(std::string& grid, CellList& cells, int count, char what,
+                          std::mt19937_64& random) {
+  std::vector<size_t> placed;
+  for (int i = 0; i < count; i++) {
+    size_t cell = cells.Take(random() % cells.Size());
+    grid[cell] = what;
+    placed.push_back(cell);
+  }
+  return placed;
 }
 
 // A walker who steps onto a teleport is thrown onto a space cell, and never
 // passes it. So that a place the teleports close off is still reached, each
 // region of open cells beside a teleport keeps one space cell, where a
-// throw can land: the first cell found beside the teleport. Marks the cells
-// kept in keep.
-void KeepASpaceBesideEachTeleport(const std::string& grid, int width,
-                                  const std::vector<size_t>& teleports,
-                                  std::vector<bool>& keep) {
+// throw can land: the first cell found beside the teleport. Returns the
+// cells kept.
+std::vector<size_t> KeepASpaceBesideEachTeleport(const std::string& grid, int width,
+                                                 const std::vector<size_t>& teleports) {
+  std::vector<size_t> keep;
   const int64_t stride = width + 1;  // a row and its newline
   // A cell the walker stands on and steps on from, by each character: the
   // maze has space cells, so its teleports throw.
@@ -93,7 +189,7 @@ void KeepASpaceBesideEachTeleport(const std::string& grid, int width,
     for (const int* step : kStepNeighbours) {
       int64_t first = static_cast<int64_t>(teleport) + step[0] * stride + step[1];
       if (!open(first) || seen[first]) continue;
-      keep[first] = true;
+      keep.push_back(static_cast<size_t>(first));
       seen[first] = true;
       queue.push_back(first);
       while (!queue.empty()) {
@@ -107,14 +203,51 @@ void KeepASpaceBesideEachTeleport(const std::string& grid, int width,
         }
       }
     }
+  return keep;
 }
 
-// Drops the kept cells from candidates.
-void DropKept(std::vector<size_t>& candidates, const std::vector<bool>& keep) {
-  size_t to = 0;
-  for (size_t i : candidates)
-    if (!keep[i]) candidates[to++] = i;
-  candidates.resize(to);
+// The rooms, at odd rows and columns inside the border, by their number.
+CellList Rooms(int width, int height) {
+  size_t stride = static_cast<size_t>(width) + 1, across = static_cast<size_t>(width - 1) / 2;
+  size_t down = static_cast<size_t>(height - 1) / 2;
+  auto nth = [=](size_t k) { return (1 + 2 * (k / across)) * stride + 1 + 2 * (k % across); };
+  auto rank = [=](size_t cell) {
+    size_t row = cell / stride, col = cell % stride;
+    if (row % 2 == 0 || col % 2 == 0 || row / 2 >= down || col / 2 >= across) return CellList::kNone;
+    return row / 2 * across + col / 2;
+  };
+  return CellList(across * down, nth, rank);
+}
+
+// The passages: the open cells between two rooms, counted row by row. A
+// passage may hold a door by now; a wall between rooms is only ever '#'.
+CellList Passages(const std::string& grid, int width, int height) {
+  size_t stride = static_cast<size_t>(width) + 1;
+  auto passage = [&grid, stride](size_t cell) {
+    size_t row = cell / stride, col = cell % stride;
+    return (row % 2 == 1) != (col % 2 == 1) && col < stride - 1 && grid[cell] != '#';
+  };
+  // before[r]: the passages in the rows above row r.
+  auto before = std::make_shared<std::vector<size_t>>(static_cast<size_t>(height) + 1, 0);
+  for (size_t row = 0; row < static_cast<size_t>(height); row++) {
+    size_t count = 0;
+    for (size_t cell = row * stride; cell < (row + 1) * stride; cell++) count += passage(cell);
+    (*before)[row + 1] = (*before)[row] + count;
+  }
+  auto nth = [=](size_t k) {
+    size_t row =
+        static_cast<size_t>(std::upper_bound(before->begin(), before->end(), k) - before->begin()) - 1;
+    size_t cell = row * stride;
+    for (size_t left = k - (*before)[row];; cell++)
+      if (passage(cell) && left-- == 0) return cell;
+  };
+  auto rank = [=](size_t cell) {
+    if (!passage(cell)) return CellList::kNone;
+    size_t row = cell / stride, at = (*before)[row];
+    for (size_t c = row * stride; c < cell; c++) at += passage(c);
+    return at;
+  };
+  return CellList((*before)[height], nth, rank);
 }
 
 }  // namespace
@@ -149,32 +282,25 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   CarveRooms(grid, request.width, request.height, random);
 
   // Doors stand in the passages between rooms; the start and the rest on
-  // any other open cell.
-  std::vector<size_t> passages, rooms;
-  for (size_t i = 0; i < grid.size(); i++) {
-    if (grid[i] != '.') continue;
-    size_t row = i / (request.width + 1), col = i % (request.width + 1);
-    ((row % 2 == 1) != (col % 2 == 1) ? passages : rooms).push_back(i);
-  }
+  // the rooms, every one of which the walk opened.
+  CellList passages = Passages(grid, request.width, request.height);
+  CellList rooms = Rooms(request.width, request.height);
   // Teleports go first, so that the rest keep clear of the space cells
   // that the teleports' regions keep.
   const char* kTooFew =
       "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
-  if (static_cast<size_t>(request.teleports) > rooms.size()) {
+  if (static_cast<size_t>(request.teleports) > rooms.Size()) {
     error = kTooFew;
     return false;
   }
-  Place(grid, rooms, request.teleports, 'T', random);
-  std::vector<size_t> teleports;
-  for (size_t i = 0; i < grid.size(); i++)
-    if (grid[i] == 'T') teleports.push_back(i);
-  std::vector<bool> keep(grid.size(), false);
-  KeepASpaceBesideEachTeleport(grid, request.width, teleports, keep);
-  DropKept(passages, keep);
-  DropKept(rooms, keep);
+  std::vector<size_t> teleports = Place(grid, rooms, request.teleports, 'T', random);
+  std::sort(teleports.begin(), teleports.end());
+  std::vector<size_t> keep = KeepASpaceBesideEachTeleport(grid, request.width, teleports);
+  passages.Drop(keep);
+  rooms.Drop(keep);
 
-  if (static_cast<size_t>(request.doors) > passages.size() ||
-      1 + static_cast<size_t>(request.orbs) + request.pedestals > rooms.size()) {
+  if (static_cast<size_t>(request.doors) > passages.Size() ||
+      1 + static_cast<size_t>(request.orbs) + request.pedestals > rooms.Size()) {
     error = kTooFew;
     return false;
   }
