@@ -179,28 +179,37 @@ std::vector<size_t> KeepASpaceBesideEachTeleport(const std::string& grid, int wi
   for (int c = 0; c < 256; c++)
     walkable[c] = c != '\n' &&
                   OutcomeOfStepOnto(ComponentOfCharacter(static_cast<char>(c)), true) == kStepTaken;
-  auto open = [&](int64_t i) {
-    return i >= 0 && i < static_cast<int64_t>(grid.size()) &&
-           walkable[static_cast<unsigned char>(grid[i])];
-  };
+  // Teleports stand on rooms, inside the walls around the maze: every cell
+  // a step from an open cell lies in the grid.
+  auto open = [&](int64_t i) { return walkable[static_cast<unsigned char>(grid[i])]; };
   std::vector<bool> seen(grid.size(), false);
-  std::deque<int64_t> queue;
+  // The region is flooded a run of a row at a time: a step from a run
+  // reaches the rows beside it from one before its first cell to one past
+  // its last. A run ends at a row's end, where the newline is not open.
+  struct Run {
+    int64_t first, last;
+  };
+  std::deque<Run> queue;
+  auto markRun = [&](int64_t i) {
+    Run run = {i, i};
+    while (open(run.first - 1) && !seen[run.first - 1]) run.first--;
+    while (open(run.last + 1) && !seen[run.last + 1]) run.last++;
+    for (int64_t j = run.first; j <= run.last; j++) seen[j] = true;
+    queue.push_back(run);
+    return run.last;
+  };
   for (size_t teleport : teleports)
     for (const int* step : kStepNeighbours) {
       int64_t first = static_cast<int64_t>(teleport) + step[0] * stride + step[1];
       if (!open(first) || seen[first]) continue;
       keep.push_back(static_cast<size_t>(first));
-      seen[first] = true;
-      queue.push_back(first);
+      markRun(first);
       while (!queue.empty()) {
-        int64_t i = queue.front();
+        Run run = queue.front();
         queue.pop_front();
-        for (const int* next : kStepNeighbours) {
-          int64_t j = i + next[0] * stride + next[1];
-          if (!open(j) || seen[j]) continue;
-          seen[j] = true;
-          queue.push_back(j);
-        }
+        for (int64_t beside : {-stride, stride})
+          for (int64_t j = run.first - 1 + beside; j <= run.last + 1 + beside; j++)
+            if (open(j) && !seen[j]) j = markRun(j);
       }
     }
   return keep;
@@ -227,11 +236,13 @@ CellList Passages(const std::string& grid, int width, int height) {
     size_t row = cell / stride, col = cell % stride;
     return (row % 2 == 1) != (col % 2 == 1) && col < stride - 1 && grid[cell] != '#';
   };
-  // before[r]: the passages in the rows above row r.
+  // before[r]: the passages in the rows above row r, which in a row lie
+  // every other cell, from column 0 or 1.
   auto before = std::make_shared<std::vector<size_t>>(static_cast<size_t>(height) + 1, 0);
   for (size_t row = 0; row < static_cast<size_t>(height); row++) {
     size_t count = 0;
-    for (size_t cell = row * stride; cell < (row + 1) * stride; cell++) count += passage(cell);
+    const char* cells = grid.data() + row * stride;
+    for (size_t col = 1 - row % 2; col < stride - 1; col += 2) count += cells[col] != '#';
     (*before)[row + 1] = (*before)[row] + count;
   }
   auto nth = [=](size_t k) {
