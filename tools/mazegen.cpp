@@ -43,7 +43,9 @@ void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& rando
       col -= kSteps[came - '0'][1];
       continue;
     }
-    int d = options[random() % count];
+    // draw % count, with no division where count is a power of two.
+    uint64_t draw = random();
+    int d = options[count == 3 ? draw % 3 : draw & static_cast<uint64_t>(count - 1)];
     at(row + kSteps[d][0] / 2, col + kSteps[d][1] / 2) = '.';
     row += kSteps[d][0];
     col += kSteps[d][1];
