@@ -15,6 +15,8 @@ import sys
 import tempfile
 import time
 
+from sections import WriteSection
+
 BUILD, DATA, REPORT = map(os.path.abspath, sys.argv[1:4])
 SECTION = "## Huge mazes"
 WIDTH, HEIGHT = 509, 200000
@@ -72,14 +74,7 @@ its first frame follows as GLUT's loop starts.
 |---|---:|---:|---:|---|
 {table}
 """
-    text = pathlib.Path(REPORT).read_text()
-    start = text.find(SECTION)
-    if start < 0:
-        before, after = text.rstrip("\n") + "\n\n", ""
-    else:
-        end = text.find("\n## ", start + len(SECTION))
-        before, after = text[:start], ("" if end < 0 else text[end + 1:])
-    pathlib.Path(REPORT).write_text(before + section + ("\n" + after if after else ""))
+    WriteSection(REPORT, SECTION, section)
 
 
 if __name__ == "__main__":

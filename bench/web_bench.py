@@ -19,6 +19,7 @@ import sys
 import tempfile
 import time
 
+from sections import WriteSection
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 
@@ -113,16 +114,7 @@ def main():
     native = Native()
     browser, first_frame, version = Browser()
     weight = len(gzip.compress(pathlib.Path(PAGE).read_bytes(), 9))
-    text = pathlib.Path(REPORT).read_text()
-    # The section replaces the one there, up to the next section.
-    start = text.find(SECTION)
-    if start < 0:
-        kept_before, kept_after = text.rstrip("\n") + "\n\n", ""
-    else:
-        end = text.find("\n## ", start + len(SECTION))
-        kept_before, kept_after = text[:start], ("" if end < 0 else text[end + 1:])
-    pathlib.Path(REPORT).write_text(kept_before + Section(native, browser, first_frame, version, weight) +
-                                    ("\n" + kept_after if kept_after else ""))
+    WriteSection(REPORT, SECTION, Section(native, browser, first_frame, version, weight))
 
 
 if __name__ == "__main__":

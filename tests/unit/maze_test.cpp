@@ -83,9 +83,7 @@ TEST(ComponentListDeathTest, UnknownStorageIsFatal) {
 TEST(ComponentListTest, StorageGrowsByHalfAgain) {
   const struct {
     int capacity, least, grown;
-  } cases[] = {{20, 40, 40},
-               {20, 21, 30},
-               {1500000000, 1500000020, INT_MAX},
+  } cases[] = {{20, 40, 40}, {20, 21, 30}, {1500000000, 1500000020, INT_MAX},
                {INT_MAX - 10, INT_MAX - 10, INT_MAX}};
   for (const auto& c : cases) EXPECT_EQ(GrownCapacity(c.capacity, c.least), c.grown) << c.capacity;
 }

@@ -104,16 +104,12 @@ TEST(DrawBelowTest, EveryIndexCanComeUp) {
     int64_t drawMax;
     std::vector<int> draws;
     int index;
-  } cases[] = {
-      {51480, 2147483647, {123456}, 123456 % 51480},
-      {32768, 32767, {32767}, 32767},
-      {51480, 32767, {1, 5}, 32773},
-      {51480, 32767, {0, 0}, 0},
-      {51480, 32767, {32767, 32767, 7, 9}, (7 * 32768 + 9) % 51480},  // past the last whole span
-  };
+  } cases[] = {{51480, 2147483647, {123456}, 123456 % 51480}, {32768, 32767, {32767}, 32767},
+               {51480, 32767, {1, 5}, 32773}, {51480, 32767, {0, 0}, 0},
+               // Past the last whole span of counts: drawn again.
+               {51480, 32767, {32767, 32767, 7, 9}, (7 * 32768 + 9) % 51480}};
   for (const auto& c : cases) {
-    draws = c.draws;
-    next = 0;
+    draws = c.draws, next = 0;
     EXPECT_EQ(DrawBelow(c.count, [] { return draws[next++]; }, c.drawMax), c.index) << c.count;
     EXPECT_EQ(next, c.draws.size()) << c.count;
   }
@@ -281,10 +277,7 @@ TEST_F(UpdateTest, ATeleportWithNoSpaceCellsLeavesTheWalkerBe) {
 }
 
 // Keys held for some ticks: a walking speed and a turn rate.
-struct HeldKeys {
-  int ticks;
-  float speed, turnRate;
-};
+struct HeldKeys { int ticks; float speed, turnRate; };
 
 // Drives the real tick through the maze with the keys, then random keys
 // until ticks have run: every cell the walker stands strictly inside is one
@@ -308,9 +301,7 @@ int64_t ExpectStandsOnlyWhereTheCheckSaysItCanGo(const std::string& text,
   for (int tick = 0; tick < ticks; tick++) {
     while (held < keys.size() && heldFor == keys[held].ticks) held++, heldFor = 0;
     if (held < keys.size()) {
-      maze.speed = keys[held].speed;
-      maze.turnRate = keys[held].turnRate;
-      heldFor++;
+      maze.speed = keys[held].speed, maze.turnRate = keys[held].turnRate, heldFor++;
     } else if (tick % 15 == 0) {
       maze.speed = static_cast<float>(random() % 3) - 1;
       maze.turnRate = static_cast<float>(random() % 3) - 1;

@@ -63,11 +63,6 @@ def RunNative(files, args=()):
         return lines, err, None if walking else game.returncode
 
 
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
 class Page(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -157,8 +152,8 @@ class Page(unittest.TestCase):
         self.assertEqual((kind, "Orbs     : 1 / 20" in out), ("", True))
 
     def test_served_from_a_server(self):
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
-                                                 functools.partial(Quiet, directory=os.path.dirname(PAGE)))
+        quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *args: None})
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(quiet, directory=os.path.dirname(PAGE)))
         threading.Thread(target=server.serve_forever, daemon=True).start()
         try:
             out, _, _ = self.Open(address=f"http://127.0.0.1:{server.server_port}/{os.path.basename(PAGE)}")
