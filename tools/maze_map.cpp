@@ -168,7 +168,7 @@ class Flood {
       return column;
     }
     int64_t row = at.row, base = at.base, length = at.length;
-    const signed char* kinds = &cells_.cells[base];
+    const signed char* kinds = cells_.cells.data() + base;
     if (seen_.cell[base + column]) return column;
     StepOutcome step = Outcome(kinds[column]);
     if (step == kStepRefused) return column;
