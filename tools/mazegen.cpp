@@ -21,24 +21,27 @@ namespace {
 // that led into it, a digit, until the walk leaves it for good and it
 // becomes '.'; the first room holds 'S'.
 void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& random) {
-  auto at = [&](int row, int col) -> char& {
-    return grid[static_cast<size_t>(row) * (width + 1) + col];
-  };
+  // Up, down, left and right, two cells at a time, as rows and columns and
+  // as a step along the grid.
   static const int kSteps[4][2] = {{-2, 0}, {2, 0}, {0, -2}, {0, 2}};
+  const int64_t stride = width + 1;
+  const int64_t along[4] = {-2 * stride, 2 * stride, -2, 2};
   int row = 1, col = 1;
-  at(row, col) = 'S';
+  int64_t i = stride + 1;
+  grid[i] = 'S';
   for (;;) {
+    // The rooms next to this one, inside the border, that the walk has not
+    // opened.
+    bool inside[4] = {row > 2, row + 2 < height - 1, col > 2, col + 2 < width - 1};
     int options[4], count = 0;
-    for (int d = 0; d < 4; d++) {
-      int r = row + kSteps[d][0], c = col + kSteps[d][1];
-      if (r > 0 && r < height - 1 && c > 0 && c < width - 1 && at(r, c) == '#')
-        options[count++] = d;
-    }
+    for (int d = 0; d < 4; d++)
+      if (inside[d] && grid[i + along[d]] == '#') options[count++] = d;
     if (count == 0) {
       // Back the way the walk came, done with this room.
-      char came = at(row, col);
-      at(row, col) = '.';
+      char came = grid[i];
+      grid[i] = '.';
       if (came == 'S') break;
+      i -= along[came - '0'];
       row -= kSteps[came - '0'][0];
       col -= kSteps[came - '0'][1];
       continue;
@@ -46,13 +49,19 @@ void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& rando
     // draw % count, with no division where count is a power of two.
     uint64_t draw = random();
     int d = options[count == 3 ? draw % 3 : draw & static_cast<uint64_t>(count - 1)];
-    at(row + kSteps[d][0] / 2, col + kSteps[d][1] / 2) = '.';
+    grid[i + along[d] / 2] = '.';
+    i += along[d];
     row += kSteps[d][0];
     col += kSteps[d][1];
-    at(row, col) = static_cast<char>('0' + d);
+    grid[i] = static_cast<char>('0' + d);
   }
 
-  // Loops: knock through one wall between rooms in twenty.
+}
+
+// Loops: knocks through one wall between rooms in twenty.
+void KnockThroughLoops(std::string& grid, int width, int height, std::mt19937_64& random) {
+  const int64_t stride = width + 1;
+  auto at = [&](int r, int c) -> char& { return grid[static_cast<size_t>(r * stride + c)]; };
   for (int row = 1; row < height - 1; row++) {
     for (int col = 1; col < width - 1; col++) {
       bool between = (row % 2 == 1) != (col % 2 == 1);
@@ -171,7 +180,7 @@ std::vector<size_t> Place(std::string& grid, CellList& cells, int count, char wh
 // region of open cells beside a teleport keeps one space cell, where a
 // throw can land: the first cell found beside the teleport. Returns the
 // cells kept.
-std::vector<size_t> KeepASpaceBesideEachTeleport(const std::string& grid, int width,
+std::vector<size_t> KeepASpaceBesideEachTeleport(std::string& grid, int width,
                                                  const std::vector<size_t>& teleports) {
   std::vector<size_t> keep;
   const int64_t stride = width + 1;  // a row and its newline
@@ -181,10 +190,13 @@ std::vector<size_t> KeepASpaceBesideEachTeleport(const std::string& grid, int wi
   for (int c = 0; c < 256; c++)
     walkable[c] = c != '\n' &&
                   OutcomeOfStepOnto(ComponentOfCharacter(static_cast<char>(c)), true) == kStepTaken;
+  // A cell the flood has reached holds kReached, which is not walked on,
+  // until the flood is done; at this stage every open cell is a space.
+  const char kReached = '\x01';
+  walkable[static_cast<unsigned char>(kReached)] = false;
   // Teleports stand on rooms, inside the walls around the maze: every cell
   // a step from an open cell lies in the grid.
   auto open = [&](int64_t i) { return walkable[static_cast<unsigned char>(grid[i])]; };
-  std::vector<bool> seen(grid.size(), false);
   // The region is flooded a run of a row at a time: a step from a run
   // reaches the rows beside it from one before its first cell to one past
   // its last. A run ends at a row's end, where the newline is not open.
@@ -194,16 +206,16 @@ std::vector<size_t> KeepASpaceBesideEachTeleport(const std::string& grid, int wi
   std::deque<Run> queue;
   auto markRun = [&](int64_t i) {
     Run run = {i, i};
-    while (open(run.first - 1) && !seen[run.first - 1]) run.first--;
-    while (open(run.last + 1) && !seen[run.last + 1]) run.last++;
-    for (int64_t j = run.first; j <= run.last; j++) seen[j] = true;
+    while (open(run.first - 1)) run.first--;
+    while (open(run.last + 1)) run.last++;
+    for (int64_t j = run.first; j <= run.last; j++) grid[j] = kReached;
     queue.push_back(run);
     return run.last;
   };
   for (size_t teleport : teleports)
     for (const int* step : kStepNeighbours) {
       int64_t first = static_cast<int64_t>(teleport) + step[0] * stride + step[1];
-      if (!open(first) || seen[first]) continue;
+      if (!open(first)) continue;
       keep.push_back(static_cast<size_t>(first));
       markRun(first);
       while (!queue.empty()) {
@@ -211,9 +223,10 @@ std::vector<size_t> KeepASpaceBesideEachTeleport(const std::string& grid, int wi
         queue.pop_front();
         for (int64_t beside : {-stride, stride})
           for (int64_t j = run.first - 1 + beside; j <= run.last + 1 + beside; j++)
-            if (open(j) && !seen[j]) j = markRun(j);
+            if (open(j)) j = markRun(j);
       }
     }
+  std::replace(grid.begin(), grid.end(), kReached, '.');
   return keep;
 }
 
@@ -293,6 +306,7 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   grid.reserve(static_cast<size_t>(request.width + 1) * request.height);
   for (int row = 0; row < request.height; row++) grid.append(request.width, '#').push_back('\n');
   CarveRooms(grid, request.width, request.height, random);
+  KnockThroughLoops(grid, request.width, request.height, random);
 
   // Doors stand in the passages between rooms; the start and the rest on
   // the rooms, every one of which the walk opened.
