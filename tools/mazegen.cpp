@@ -226,7 +226,8 @@ std::vector<size_t> KeepASpaceBesideEachTeleport(std::string& grid, int width,
             if (open(j)) j = markRun(j);
       }
     }
-  std::replace(grid.begin(), grid.end(), kReached, '.');
+  // Written without a branch, so that it runs at the speed of memory.
+  for (char& cell : grid) cell = cell == kReached ? '.' : cell;
   return keep;
 }
 
