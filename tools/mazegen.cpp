@@ -34,8 +34,10 @@ void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& rando
     // opened.
     bool inside[4] = {row > 2, row + 2 < height - 1, col > 2, col + 2 < width - 1};
     int options[4], count = 0;
-    for (int d = 0; d < 4; d++)
-      if (inside[d] && grid[i + along[d]] == '#') options[count++] = d;
+    for (int d = 0; d < 4; d++) {
+      options[count] = d;
+      count += inside[d] && grid[i + along[d]] == '#';
+    }
     if (count == 0) {
       // Back the way the walk came, done with this room.
       char came = grid[i];
@@ -63,9 +65,10 @@ void KnockThroughLoops(std::string& grid, int width, int height, std::mt19937_64
   const int64_t stride = width + 1;
   auto at = [&](int r, int c) -> char& { return grid[static_cast<size_t>(r * stride + c)]; };
   for (int row = 1; row < height - 1; row++) {
-    for (int col = 1; col < width - 1; col++) {
-      bool between = (row % 2 == 1) != (col % 2 == 1);
-      if (!between || at(row, col) != '#' || random() % 20 != 0) continue;
+    // The cells between rooms: every other one, from column 2 in a row of
+    // rooms and from column 1 in a row between them.
+    for (int col = 1 + row % 2; col < width - 1; col += 2) {
+      if (at(row, col) != '#' || random() % 20 != 0) continue;
       bool across = row % 2 == 1 ? at(row, col - 1) == '.' && at(row, col + 1) == '.'
                                  : at(row - 1, col) == '.' && at(row + 1, col) == '.';
       if (across) at(row, col) = '.';
