@@ -85,6 +85,7 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
        "a row of its own\n"},
       {"a line of three rows", "X" + std::string(1099, '.') + "\n", 1, "maze.txt:1:511: " + kLongRow},
       {"a teleport with no space to throw to is walked on", "#####\n#XTO#\n#####\n", 0, ""},
+      {"a NUL byte ends a row, even one of no cells", std::string("#X\0#\n\0\n", 7), 0, ""},
       {"each lower-case letter", "#Xdpx#\n", 1,
        "maze.txt:1:3: lower-case 'd' is an empty cell; a door is 'D'\n"
        "maze.txt:1:4: lower-case 'p' is an empty cell; a pedestal is 'P'\n"

@@ -92,6 +92,12 @@ TEST(MazegenTest, TheSameSeedGivesTheSameBytes) {
   EXPECT_EQ(Generate(request), first);
   request.seed = 100;
   EXPECT_NE(Generate(request), first);
+  // A maze a user wrote the seed of, byte for byte as it has always come.
+  EXPECT_EQ(Generate(MazeRequest{21, 11, 5, 2, 2, 1, 3}),
+            "#####################\n#O#.....#...D...#...#\n#.#.#.###.#####.#.#.#\n"
+            "#.#.#.....#...#..T#.#\n#.#.#######.#.#####D#\n#.#...#.....#....O..#\n"
+            "#.###.#.###########.#\n#P#..X#..T#...#.....#\n#.#######.#.###.#####\n"
+            "#........T#.........#\n#####################\n");
 }
 
 // Each limit, at it and just past it.
