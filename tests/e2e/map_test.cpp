@@ -90,8 +90,9 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
        "maze.txt:1:3: lower-case 'd' is an empty cell; a door is 'D'\n"
        "maze.txt:1:4: lower-case 'p' is an empty cell; a pedestal is 'P'\n"
        "maze.txt:1:5: lower-case 'x' is an empty cell; the start is 'X'\n"},
-      {"ten of a kind, then a count", "X" + std::string(12, 'o') + "\n", 1,
-       manyLowerCase + "maze.txt: 2 more lower-case cell letters, not listed\n"},
+      {"ten of a kind, all listed", "X" + std::string(10, 'o') + "\n", 1, manyLowerCase},
+      {"eleven of a kind: ten, then a count", "X" + std::string(11, 'o') + "\n", 1,
+       manyLowerCase + "maze.txt: 1 more lower-case cell letters, not listed\n"},
       {"a byte-order mark", "\xEF\xBB\xBF###\n#X#\n###\n", 1,
        "maze.txt:1:1: a UTF-8 byte-order mark, which the game reads as three empty cells that "
        "shift this line: save the file without one\n"},
