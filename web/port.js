@@ -25,7 +25,8 @@ mergeInto(LibraryManager.library, {
     performance.mark('zumbrel-first-frame');
   },
 
-  $ZumbrelPort__deps: ['$GLUT', '$Browser', '$FS', '$GLEmulation', '$callUserCallback', 'glViewport', 'glGetIntegerv'],
+  $ZumbrelPort__deps: ['$GLUT', '$Browser', '$FS', '$GLEmulation', '$callUserCallback', 'glViewport', 'glGetIntegerv',
+                      'glutInit', 'glutCreateWindow'],
   $ZumbrelPort__postset: 'ZumbrelPort.init();',
   $ZumbrelPort: {
     ignoreKeyRepeat: false,
@@ -33,17 +34,38 @@ mergeInto(LibraryManager.library, {
     drewFrame: false,
 
     init: function() {
-      // Keys reach the program as timers do, so that exit() in a key's
-      // callback ends the walk instead of escaping as an uncaught exception;
-      // held keys repeat only when the program asks for it.
+      // Keys reach the program only while the canvas has the focus, so that
+      // elsewhere on the page the browser's own keys work; a key goes up in
+      // the program as it went down there, wherever the focus is by then.
+      // They reach it as timers do, so that exit() in a key's callback ends
+      // the walk instead of escaping as an uncaught exception; held keys
+      // repeat only when the program asks for it.
       var keyDown = GLUT.onKeydown;
       var keyUp = GLUT.onKeyup;
       GLUT.onKeydown = function(event) {
+        if (event.target !== Module['canvas']) return;
         if (event.repeat && ZumbrelPort.ignoreKeyRepeat) return;
-        callUserCallback(function() { keyDown(event); });
+        ZumbrelPort.press(event, true);
       };
       GLUT.onKeyup = function(event) {
-        callUserCallback(function() { keyUp(event); });
+        if (ZumbrelPort.held[event.keyCode]) ZumbrelPort.press(event, false);
+      };
+      ZumbrelPort.deliver = function(event, down) {
+        callUserCallback(function() { (down ? keyDown : keyUp)(event); });
+      };
+
+      // Every listener the walk adds is kept, to be taken off when it ends.
+      var glutInit = _glutInit;
+      _glutInit = function(argcp, argv) {
+        ZumbrelPort.recordListeners(function() {
+          glutInit(argcp, argv);
+          // Keys held when the canvas loses the focus are let go.
+          Module['canvas'].addEventListener('blur', ZumbrelPort.releaseKeys);
+        });
+      };
+      var glutCreateWindow = _glutCreateWindow;
+      _glutCreateWindow = function(name) {
+        return ZumbrelPort.recordListeners(function() { return glutCreateWindow(name); });
       };
 
       // The program's exit ends the walk: what it printed is flushed, as the
@@ -76,25 +98,56 @@ mergeInto(LibraryManager.library, {
       // Presses and releases as the keyboard makes them, for the page's
       // own controls: a key code as keyCode gives it.
       Module['pressKey'] = function(keyCode, down) {
-        var event = {keyCode: keyCode, repeat: false, preventDefault: function() {}};
-        (down ? GLUT.onKeydown : GLUT.onKeyup)(event);
+        ZumbrelPort.press({keyCode: keyCode, repeat: false, preventDefault: function() {}}, down);
       };
       // Ends a walk the page no longer wants: its timers and listeners stop
       // and its GL context is let go.
       Module['stop'] = function() { ZumbrelPort.stop(); };
     },
 
+    held: {},
+    listeners: [],
+
+    press: function(event, down) {
+      if (down) ZumbrelPort.held[event.keyCode] = true;
+      else delete ZumbrelPort.held[event.keyCode];
+      ZumbrelPort.deliver(event, down);
+    },
+
+    releaseKeys: function() {
+      for (var keyCode in ZumbrelPort.held) Module['pressKey'](Number(keyCode), false);
+    },
+
+    // Calls call, keeping every listener that it adds to anything.
+    recordListeners: function(call) {
+      var prototype = EventTarget.prototype;
+      var add = prototype.addEventListener;
+      prototype.addEventListener = function(type, listener, options) {
+        ZumbrelPort.listeners.push([this, type, listener, options]);
+        add.call(this, type, listener, options);
+      };
+      try {
+        return call();
+      } finally {
+        prototype.addEventListener = add;
+      }
+    },
+
+    // Nothing of the walk runs again: its timers find it aborted and end,
+    // its listeners are taken off and its GL context is let go, so that
+    // nothing the page keeps holds on to it.
     stop: function() {
       if (ZumbrelPort.ended) return;
       ZumbrelPort.ended = true;
       ABORT = true;
-      window.removeEventListener('keydown', GLUT.onKeydown, true);
-      window.removeEventListener('keyup', GLUT.onKeyup, true);
+      ZumbrelPort.listeners.forEach(function(added) {
+        added[0].removeEventListener(added[1], added[2], added[3]);
+      });
+      ZumbrelPort.listeners = [];
       var context = Module['ctx'];
       var lose = context && context.getExtension('WEBGL_lose_context');
       if (lose) lose.loseContext();
     },
   },
 
-  glutInit__deps: ['$Browser', '$ZumbrelPort'],
 });
