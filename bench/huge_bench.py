@@ -20,6 +20,7 @@ from sections import WriteSection
 BUILD, DATA, REPORT = map(os.path.abspath, sys.argv[1:4])
 SECTION = "## Huge mazes"
 WIDTH, HEIGHT = 509, 200000
+DENSE_TELEPORTS, DENSE_DOORS = 10_000_000, 2_000_000
 LAST_MODEL_LINE = b"Loading pedestal data"
 
 
@@ -52,11 +53,17 @@ def main():
         generate = Run([f"{BUILD}/tools/zumbrel-mazegen", "--width", str(WIDTH), "--height", str(HEIGHT),
                         "-o", str(maze)], work)
         lines = Run(["wc", "-l", str(maze)], work)
+        # The most placed, and a quarter of it on a quarter of the rows: time
+        # should follow the cells and the things placed.
+        dense = [Run([f"{BUILD}/tools/zumbrel-mazegen", "--width", str(WIDTH), "--height", str(HEIGHT // part),
+                      "--teleports", str(DENSE_TELEPORTS // part), "--doors", str(DENSE_DOORS // part),
+                      "-o", os.devnull], work) for part in (4, 1)]
         check = Run([f"{BUILD}/tools/zumbrel-map", "--check", str(maze)], work)
         game = Run(["stdbuf", "-oL", f"{BUILD}/src/app/zumbrel"], work, until=LAST_MODEL_LINE)
         size = maze.stat().st_size
 
-    rows = [("`zumbrel-mazegen`", generate, 2.0, 128), ("`zumbrel-map --check`", check, 2.5, 400),
+    rows = [("`zumbrel-mazegen`", generate, 2.0, 128),
+            (f"`zumbrel-mazegen --teleports {DENSE_TELEPORTS} --doors {DENSE_DOORS}`", dense[1], 4.0, 256), ("`zumbrel-map --check`", check, 2.5, 400),
             ("the game, from start to its model lines", game, 1.5, None)]
     table = "\n".join(
         f"| {what} | {seconds:.2f} s | {seconds / lines[0]:.0f} | {kb / 1024:.0f} MB | "
@@ -68,7 +75,9 @@ def main():
 Measured by `scripts/bench` on the largest maze `zumbrel-mazegen` makes, {WIDTH} by {HEIGHT:,} cells
 ({size / 1e6:.0f} MB), each step in a process of its own, beside `wc -l` over the same file,
 which took {lines[0] * 1000:.0f} ms. The game ran on the virtual X server until its last model line;
-its first frame follows as GLUT's loop starts.
+its first frame follows as GLUT's loop starts. With {DENSE_TELEPORTS:,} teleports and {DENSE_DOORS:,} doors
+the generator took {dense[1][0] / dense[0][0]:.1f} times as long as with a quarter of each on a quarter of the rows,
+{dense[0][0]:.2f} s (aim: at most 5 times): {'met' if dense[1][0] <= 5 * dense[0][0] else 'not met'}.
 
 | step | time | times `wc -l` | peak resident | aim |
 |---|---:|---:|---:|---|
