@@ -31,11 +31,12 @@ inline StepOutcome OutcomeOfStepOnto(const Maze& maze, int kind) {
 // anywhere.
 constexpr int64_t kDeepestRowWalkedTo = (int64_t{1} << 24) / kCellSize;
 
-// The index of a space cell to throw the walker onto, drawn uniformly from
-// count. draw gives whole numbers from 0 to drawMax, as rand() does up to
-// RAND_MAX. Where drawMax covers the count, as glibc's RAND_MAX covers
-// every count, it is draw() % count, one draw; a smaller drawMax, as
-// Windows' 32,767, is drawn as many times as the count needs.
+// The index of a space cell to throw the walker onto, drawn from count.
+// draw gives whole numbers from 0 to drawMax, as rand() does up to RAND_MAX.
+// With glibc's RAND_MAX it is draw() % count, one draw, as it always was;
+// with any other, as Windows' 32,767, it is exactly uniform: drawn as many
+// times as the count needs, and again from a last, partial span of counts.
+constexpr int64_t kGlibcDraws = int64_t{1} << 31;
 int DrawBelow(int count, int (*draw)(), int64_t drawMax);
 
 // A step is at most one unit long and is tested only where it ends, so

@@ -129,11 +129,12 @@ void Maze::CheckTeleports() {
 }
 
 int DrawBelow(int count, int (*draw)(), int64_t drawMax) {
-  if (count - 1 <= drawMax) return draw() % count;
+  // glibc's draws, and every walk recorded with them, stay as they were.
+  int64_t base = drawMax + 1;
+  if (base == kGlibcDraws) return draw() % count;
   // Whole draws, as digits in base drawMax + 1, until they span the count;
   // a number from the last, partial span of counts is drawn again, so that
   // no index comes up more often than another.
-  int64_t base = drawMax + 1;
   for (;;) {
     int64_t span = 1, value = 0;
     while (span < count) {

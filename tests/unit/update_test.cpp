@@ -106,12 +106,30 @@ TEST(DrawBelowTest, EveryIndexCanComeUp) {
     int index;
   } cases[] = {{51480, 2147483647, {123456}, 123456 % 51480}, {32768, 32767, {32767}, 32767},
                {51480, 32767, {1, 5}, 32773}, {51480, 32767, {0, 0}, 0},
-               // Past the last whole span of counts: drawn again.
-               {51480, 32767, {32767, 32767, 7, 9}, (7 * 32768 + 9) % 51480}};
+               // Past the last whole span of counts, from its first value on: drawn again.
+               {51480, 32767, {32767, 32767, 7, 9}, (7 * 32768 + 9) % 51480},
+               {51480, 32767, {32767, 9304, 7, 9}, (7 * 32768 + 9) % 51480},
+               {20000, 32767, {20000, 19999}, 19999}, {20000, 2147483647, {20000}, 0}};
   for (const auto& c : cases) {
     draws = c.draws, next = 0;
     EXPECT_EQ(DrawBelow(c.count, [] { return draws[next++]; }, c.drawMax), c.index) << c.count;
     EXPECT_EQ(next, c.draws.size()) << c.count;
+  }
+}
+
+// Every value a 15-bit draw can give, once each: the first draws kept take
+// every index equally often, however the count divides 32,768.
+TEST(DrawBelowTest, EveryIndexComesUpEquallyOftenFromAFifteenBitDraw) {
+  static int first, calls;
+  for (int count : {16385, 20000, 32767}) {
+    std::vector<int> hits(count);
+    for (first = 0; first <= 32767; first++) {
+      calls = 0;
+      int index = DrawBelow(count, [] { return calls++ ? 0 : first; }, 32767);
+      if (calls == 1) hits[index]++;
+    }
+    EXPECT_EQ(*std::min_element(hits.begin(), hits.end()), 1) << count;
+    EXPECT_EQ(*std::max_element(hits.begin(), hits.end()), 1) << count;
   }
 }
 
