@@ -5,8 +5,9 @@ cmake_minimum_required(VERSION 3.16)
 file(READ ${TEMPLATE} page)
 file(READ ${SCRIPT} script)
 file(READ ${ICON} icon HEX)
-# A script may not hold the text that closes its element.
-string(FIND "${script}" "</script" closing)
+# A script may not hold the text that closes its element, in any case.
+string(TOLOWER "${script}" lower)
+string(FIND "${lower}" "</script" closing)
 if(NOT closing EQUAL -1)
   message(FATAL_ERROR "${SCRIPT} holds </script and cannot be written into the page")
 endif()
