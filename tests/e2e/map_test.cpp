@@ -50,9 +50,16 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
   const std::string kLong = "X" + std::string(600, '.') + "\n";
   const std::string kLongRow =
       "a row holds at most 510 characters: the rest of this line becomes a row of its own\n";
-  std::string manyLowerCase;
+  std::string manyLowerCase, manyPockets;
   for (int c = 2; c <= 11; c++)
     manyLowerCase += "maze.txt:1:" + std::to_string(c) + ": lower-case 'o' is an empty cell; an orb is 'O'\n";
+  for (int c = 4; c <= 22; c += 2)
+    manyPockets += "maze.txt:2:" + std::to_string(c) + ": the walker cannot reach this region of 1 open cell from the start\n";
+  const std::string kWalled = std::string(25, '#') + "\n";
+  const std::string kUtf16 =
+      "maze.txt:1:1: UTF-16 text, with a NUL byte in every character, which ends the game's "
+      "read of each row: save the file as UTF-8\n"
+      "maze.txt:1:1: no start (X): the walker starts on the first cell of the first line\n";
   const struct {
     const char* what;
     std::string maze;
@@ -93,13 +100,17 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
       {"ten of a kind, all listed", "X" + std::string(10, 'o') + "\n", 1, manyLowerCase},
       {"eleven of a kind: ten, then a count", "X" + std::string(11, 'o') + "\n", 1,
        manyLowerCase + "maze.txt: 1 more lower-case cell letters, not listed\n"},
+      {"eleven pockets: ten, then a count", kWalled + "#X#.#.#.#.#.#.#.#.#.#.#.#\n" + kWalled, 1,
+       manyPockets + "maze.txt: 1 more regions the walker cannot reach, not listed\n"},
+      {"beside the outside only by a corner", "#####\nX#.#\n###\n", 0, ""},
+      {"a place after long lines", "X" + std::string(599, '.') + "\n" + std::string(520, '.') + "X\n", 1,
+       "maze.txt:1:511: " + kLongRow + "maze.txt:2:511: " + kLongRow +
+           "maze.txt:2:521: 2 starts (X): the walker starts on this one, the last\n"},
       {"a byte-order mark", "\xEF\xBB\xBF###\n#X#\n###\n", 1,
        "maze.txt:1:1: a UTF-8 byte-order mark, which the game reads as three empty cells that "
        "shift this line: save the file without one\n"},
-      {"UTF-16", std::string("\xFF\xFE#\0X\0#\0\n\0", 10), 1,
-       "maze.txt:1:1: UTF-16 text, with a NUL byte in every character, which ends the game's "
-       "read of each row: save the file as UTF-8\n"
-       "maze.txt:1:1: no start (X): the walker starts on the first cell of the first line\n"},
+      {"UTF-16", std::string("\xFF\xFE#\0X\0#\0\n\0", 10), 1, kUtf16},
+      {"UTF-16, big-endian", std::string("\xFE\xFF\0#\0X\0#\0\n", 10), 1, kUtf16},
   };
   for (const auto& c : cases) {
     Result result = RunMap(c.maze, "--check");
@@ -107,6 +118,9 @@ TEST(MapTest, TheCheckNamesEachMistakeWhereItStands) {
     EXPECT_EQ(result.err, c.err) << c.what;
     EXPECT_EQ(result.out, "") << c.what;
   }
+  Result nowhere = RunMap("#####\n#X..#\n#####\n", "-o no/such/dir/map.svg");
+  EXPECT_EQ(nowhere.status, 2);
+  EXPECT_EQ(nowhere.err, "zumbrel-map: cannot open no/such/dir/map.svg: No such file or directory\n");
   Result missing = RunMap("", "--check nothing.txt");
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err, "zumbrel-map: cannot open nothing.txt: No such file or directory\n");
@@ -148,9 +162,11 @@ TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
     const char* args;
     size_t cells;
   } cases[] = {{kMaze, "", 10}, {kMaze, "--lines 1-1", 4}, {kMaze, "--lines 2-2", 2},
-               {kMaze, "--lines 3-9", 4}, {tall, "", 65}, {kMaze, "-o out.txt", 10}};
+               {kMaze, "--lines 3-9", 4}, {tall, "", 65}, {kMaze, "-o out.txt", 10},
+               {kMaze, "--output out.txt", 10}};
   for (const auto& c : cases) {
-    bool named = std::string(c.args) == "-o out.txt";  // the map to out.txt, nothing to stdout
+    // The map to out.txt, nothing to stdout.
+    bool named = std::string(c.args).find("out.txt") != std::string::npos;
     Result result = RunMap(c.maze, c.args, named ? "/dev/null" : "out.txt");
     EXPECT_EQ(result.status, 0) << c.args;
     if (c.maze == kMaze) {
