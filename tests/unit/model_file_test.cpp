@@ -161,6 +161,9 @@ TEST(ModelFileDeathTest, MalformedFilesAreFatalAndNameTheFile) {
   ExpectFatal("1 1 0 0 4 0 0 0 1 0", kEnds);  // truncated vertex
   ExpectFatal("1 1 0 0 2", kEnds);       // vertices missing
   ExpectFatal("1 1 1 1 2147483647 0 0 0", kEnds);  // a count the file does not live up to
+  std::string pastTheFirstSlots = "1 1 1 1 2147483647";
+  for (int v = 0; v < 65; v++) pastTheFirstSlots += " 0 0 0";
+  ExpectFatal(pastTheFirstSlots, kEnds);  // and grows no further than it must
   ExpectFatal("two 1 0 0", kWord);
   ExpectFatal("1 red 0 0", kWord);
   ExpectFatal("1 1 0 0 1 0 0 zero", kWord);

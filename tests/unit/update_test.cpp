@@ -217,6 +217,17 @@ TEST_F(UpdateTest, AtMostOneOrbIsTakenATick) {
   EXPECT_EQ(maze_.used[kPedestal], 2);
 }
 
+// An orb's square does not hold its edges, as a wall's does.
+TEST_F(UpdateTest, AnOrbIsTakenOnlyFromInsideItsSquare) {
+  Add(kOrb, 0, 0);
+  maze_.walker = Point2{2.5f, 0};
+  maze_.Update();
+  EXPECT_EQ(maze_.used[kPedestal], 0);
+  maze_.walker = Point2{2.4999998f, 0};
+  maze_.Update();
+  EXPECT_EQ(maze_.used[kPedestal], 1);
+}
+
 TEST_F(UpdateTest, ATakenOrbIsNeverTakenAgain) {
   // Orbs go to the taken place; a walker who follows them takes nothing.
   Add(kOrb, 0, 0);
@@ -354,15 +365,17 @@ TEST(WalkerReachTest, TheWalkerStandsOnlyWhereTheCheckSaysItCanGo) {
     ExpectStandsOnlyWhereTheCheckSaysItCanGo(text, {}, 3000, trial);
   }
 
-  // Along the seam between two walls side by side, to the row beyond them.
+  // Along the seam between two walls side by side, or two teleports, to
+  // the row beyond them: doors, where no throw lands.
   std::vector<HeldKeys> seam;
   for (HeldKeys step : std::vector<HeldKeys>{{29, 1, 0}, {11, -1, 0}, {5, 1, 0}, {24, 1, 0},
                                              {16, 1, 0}, {15, 1, 0}})
     seam.insert(seam.end(), {{step.ticks, 0, -1}, {1, step.speed, 0}, {step.ticks, 0, 1}});
   seam.insert(seam.end(), {{22, 1, 0}, {16, 0, -1}, {2, 1, 0}});
-  ExpectStandsOnlyWhereTheCheckSaysItCanGo(
-      "#######\n#.....#\n#######\n#.....#\n#.....#\n#X....#\n#.....#\n#.....#\n#######\n", seam,
-      400, 1);
+  for (const char* beside : {"#.....#\n#######\n", "#DDDDD#\n#TTTTT#\n"})
+    ExpectStandsOnlyWhereTheCheckSaysItCanGo(
+        "#######\n" + std::string(beside) + "#.....#\n#.....#\n#X....#\n#.....#\n#.....#\n#######\n",
+        seam, 400, 1);
 
   // Among many spaces, thrown by teleports.
   std::string spaces;
@@ -389,4 +402,27 @@ TEST(WalkerReachTest, TheWalkerStopsWhereTheCheckSaysAStepRoundsToNothing) {
   std::vector<MazeProblem> problems = CheckMaze(cells);
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].at.line, kDeepestRowWalkedTo + 2);
+
+  // In the deepest row walked to, a pocket is a region of its own, and an
+  // open end steps off onto the outside, which reaches the cell beside it
+  // at the top; below, the line past the float limit alone.
+  const struct {
+    const char *top, *deepest;
+    std::vector<int64_t> lines;
+  } rows[] = {{"#.###\n", "#.#.#\n", {kDeepestRowWalkedTo + 1, kDeepestRowWalkedTo + 2}},
+              {"###.#\n", "#...\n", {kDeepestRowWalkedTo + 2}},
+              {"###.#\n", "#...#\n", {1, kDeepestRowWalkedTo + 2}}};
+  for (const auto& row : rows) {
+    std::string deep;
+    deep.reserve(6 * kLines);
+    for (int64_t r = 0; r < kLines; r++)
+      deep += r == 0 ? row.top : r == kStartRow ? "#X###\n" : r == kDeepestRowWalkedTo ? row.deepest : "#.###\n";
+    MazeCells deepCells;
+    file = fmemopen(deep.data(), deep.size(), "r");
+    ASSERT_TRUE(ReadMazeCells(file, deepCells));
+    fclose(file);
+    std::vector<int64_t> lines;
+    for (const MazeProblem& problem : CheckMaze(deepCells)) lines.push_back(problem.at.line);
+    EXPECT_EQ(lines, row.lines) << row.top << row.deepest;
+  }
 }

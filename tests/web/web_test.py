@@ -131,6 +131,7 @@ class Page(unittest.TestCase):
             ("generated maze, any name", "", {"mine.txt": generated}, []),
             ("malformed model", "", {"orb.txt": b"1 x\n"}, []),
             ("a model's name in capitals", "", {"ORB.TXT": b"1 x\n"}, []),
+            ("a model cut short", "", {"tele.txt": b"1 1 1 1 2 0 0 0\n"}, []),
             ("maze of the largest size", "", {"maze.txt": b"\n" * LARGEST_FILE}, []),
         ]
         for what, query, files, args in cases:
