@@ -339,7 +339,7 @@ CellList Passages(const std::string& grid, int width) {
     for (size_t col = 1 - row % 2; col < stride - 1; col += 2)
       (*before)[((first + col) >> kChunkBits) + 1] += open(first + col);
   std::partial_sum(before->begin(), before->end(), before->begin());
-  auto nth = [=, &grid](size_t k) {
+  auto nth = [=](size_t k) {
     // The chunk that holds it: looked for from where an even spread of
     // passages would put it, in steps that double, then by halving.
     const std::vector<uint32_t>& counts = *before;
