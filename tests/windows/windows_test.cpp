@@ -2,6 +2,7 @@
 // against this build: the same statistics, models, mazes, checks and maps.
 #include <X11/keysym.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,64 @@ TEST_F(WindowsTest, TheMapToolGivesTheSameChecksAndMaps) {
       EXPECT_EQ(windowsRun.err, linuxRun.err) << args << "\n" << maze;
       EXPECT_EQ(windowsRun.out, linuxRun.out) << args << "\n" << maze;
     }
+  }
+}
+
+// The installer in a fresh prefix: the programs and files in Program
+// Files\Zumbrel, the game walking there, a Start-menu entry that starts it
+// there, and nothing left once it is removed.
+TEST_F(WindowsTest, TheInstallerInstallsTheGameAndRemovesItAll) {
+  if (std::string(ZUMBREL_WINDOWS_MSI).empty()) GTEST_SKIP() << "no installer was made";
+  XServer server;
+  ASSERT_TRUE(server.Ok()) << "could not start Xvfb";
+  ScratchDir prefix;
+  setenv("WINEPREFIX", prefix.Path().c_str(), 1);
+  std::string wine = std::string("DISPLAY=") + server.Name() + " " + kWine;
+  ASSERT_EQ(RunIn(prefix.Path(), "WINEDLLOVERRIDES=mscoree,mshtml= " + wine, "wineboot -i").status, 0);
+  ASSERT_EQ(RunIn(prefix.Path(), wine, "msiexec /i '" ZUMBREL_WINDOWS_MSI "' /qn").status, 0);
+  const std::string folder = prefix.Path() + "/drive_c/Program Files/Zumbrel";
+  for (const char* file : {"zumbrel.exe", "zumbrel-mazegen.exe", "zumbrel-map.exe", "maze.txt", "orb.txt",
+                           "README.txt", "LICENSE.txt"})
+    EXPECT_TRUE(std::ifstream(folder + "/" + file).good()) << file;
+
+  ScratchDir linuxData;
+  CopyBundledData(linuxData);
+  Zumbrel linuxRun(linuxData.Path(), {"-nr"}, server.Name());
+  ASSERT_TRUE(linuxRun.WaitForLine("Loading pedestal data : ")) << linuxRun.Err();
+  linuxRun.Stop();
+  Zumbrel run(folder, {"-nr"}, server.Name(), false, {kWine, folder + "/zumbrel.exe"});
+  ASSERT_TRUE(run.WaitForLine("Loading pedestal data : ", 120)) << run.Err();
+  run.Stop();
+  EXPECT_EQ(WithLineFeedsAlone(run.Out()), linuxRun.Out());
+
+  // The entry starts the game where it finds its files: the bundled maze's
+  // walls are drawn, which a game started elsewhere, ending at its first
+  // read, never does.
+  std::string entry = RunIn(prefix.Path(), "find \"$PWD/drive_c\" -name Zumbrel.lnk", "").out;
+  ASSERT_NE(entry, "");
+  entry.pop_back();
+  EXPECT_EQ(RunIn(prefix.Path(), wine, "start /unix '" + entry + "'").status, 0);
+  unsigned long window = WaitForWindow(server.Connection(), "Zumbrel", 120);
+  ASSERT_NE(window, 0u);
+  int wall = 0;
+  for (int poll = 0; poll < 600 && wall <= 100; poll++, usleep(200000)) {
+    wall = 0;
+    for (unsigned int pixel : GrabWindow(server.Connection(), window)) wall += IsBundledWallColour(pixel);
+  }
+  EXPECT_GT(wall, 100);
+  RunIn(prefix.Path(), "/usr/lib/wine/wineserver", "-k");
+
+  ASSERT_EQ(RunIn(prefix.Path(), wine, "msiexec /x '" ZUMBREL_WINDOWS_MSI "' /qn").status, 0);
+  EXPECT_EQ(RunIn(prefix.Path(), "find drive_c -iname '*zumbrel*'", "").out, "");
+  RunIn(prefix.Path(), "/usr/lib/wine/wineserver", "-k");
+}
+
+// Each program carries its icon and its version, as Windows shows them.
+TEST_F(WindowsTest, TheProgramsCarryTheirIconAndVersion) {
+  for (const char* program : {"zumbrel", "zumbrel-mazegen", "zumbrel-map"}) {
+    Result resources = RunIn(zip_.Path(), "wrestool -l", "'" + folder_ + "/" + program + ".exe'");
+    EXPECT_NE(resources.out.find("--type=14 "), std::string::npos) << program << ": no icon group";
+    EXPECT_NE(resources.out.find("--type=16 "), std::string::npos) << program << ": no version";
   }
 }
 
