@@ -79,9 +79,10 @@ void KnockThroughLoops(std::string& grid, int width, int height, std::mt19937_64
 // The cells things are placed on, as a list of grid indices: the open
 // cells of one sort in reading order, then as Take and Drop leave it. Take
 // takes an entry, writes the last entry over it and shortens the list; Drop
-// drops entries and keeps the order of the rest. Only what they change is
-// held, in layers, one for each Drop: memory follows the things placed, not
-// the cells, and an entry is found in time that grows with the log of them.
+// drops entries, once, and keeps the order of the rest. Only what they
+// change is held, in a layer before the Drop and one after it: memory
+// follows the things placed, not the cells, and an entry is found in time
+// that grows with the log of them.
 class CellList {
  public:
   static constexpr size_t kNone = SIZE_MAX;
@@ -94,7 +95,8 @@ class CellList {
 
   size_t Size() const { return layers_.back().size; }
 
-  // Room for takes more entries to be taken, made at once.
+  // Room for takes entries in all to be taken from the list as it stands,
+  // made at once.
   void Reserve(size_t takes) { layers_.back().written.Reserve(takes); }
 
   size_t At(size_t k) const {
@@ -133,8 +135,9 @@ class CellList {
     return taken;
   }
 
-  // Drops the entries that hold any of the cells, which holds tells,
-  // keeping the order of the rest. The list has had no Drop before.
+  // Drops the entries that hold any of the cells, keeping the order of the
+  // rest; holds says whether a cell is one of them. The list has had no
+  // Drop before.
   void Drop(const std::vector<uint32_t>& cells, const std::function<bool(size_t)>& holds) {
     const Layer& layer = layers_.back();
     std::vector<uint32_t> dropped;
