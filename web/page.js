@@ -1,0 +1,14 @@
+// page.js: the page's start: the options of its address, then the maze of
+// its link, or else the draft, or else the bundled maze.
+const query = new URLSearchParams(location.search);
+optionA.checked = query.has("a");
+optionNr.checked = query.has("nr");
+OpenLink().then((opened) => {
+  if (opened) return;
+  const draft = Draft();
+  if (draft === null) return Walk(null, new Map(), "the bundled maze");
+  editor.value = draft;
+  ShowCaret();
+  CheckSoon(0);
+  Walk(EditorBytes(), new Map(), "the maze in the editor");
+});

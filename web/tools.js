@@ -1,0 +1,48 @@
+// tools.js: zumbrel-map and zumbrel-mazegen, run off the page's main thread
+// in a worker, each run a fresh instance of the tools' program.
+
+// The worker's script: the tools' program and tools-worker.js, which the
+// page holds as text.
+let toolsAddress = null;
+function ToolsAddress() {
+  if (!toolsAddress) {
+    const source = document.getElementById("tools").textContent;
+    toolsAddress = URL.createObjectURL(new Blob([source], {type: "text/javascript"}));
+  }
+  return toolsAddress;
+}
+
+// A worker of its own for one use of the tools: Run(args, files, outputs)
+// runs a tool on the files (name -> bytes) and resolves to its status, its
+// lines on standard error and the output files' bytes; or to null once
+// Cancel() has ended it, which a newer run does too.
+function ToolRunner() {
+  let worker = null;
+  let pending = null;  // the running call's resolve
+  const Cancel = () => {
+    if (!pending) return;
+    worker.terminate();
+    worker = null;
+    pending(null);
+    pending = null;
+  };
+  const Run = (args, files, outputs = []) => {
+    Cancel();
+    if (!worker) worker = new Worker(ToolsAddress());
+    return new Promise((resolve) => {
+      pending = resolve;
+      worker.onmessage = (event) => {
+        pending = null;
+        resolve(event.data);
+      };
+      worker.onerror = (event) => {
+        event.preventDefault();
+        pending = null;
+        worker = null;
+        resolve({status: 2, lines: [event.message || "The tools' worker failed."], files: {}});
+      };
+      worker.postMessage({args: args, files: files, outputs: outputs});
+    });
+  };
+  return {Run: Run, Cancel: Cancel};
+}

@@ -1,0 +1,248 @@
+// workshop.js: the maze being walked, in an editor beside the walk: its
+// check as you type, its map with the walker on it, new mazes, Save, and
+// the draft kept across reloads.
+
+// The pause after the last edit before the maze is checked again.
+const kCheckPause = 300;
+// A map of more markup than this would hold up the page as it is drawn.
+const kLargestMap = 4 * 1024 * 1024;
+const kDraftKey = "zumbrel-draft";
+
+const editor = document.getElementById("maze-text");
+const caret = document.getElementById("caret");
+const checkSaid = document.getElementById("check-said");
+const checkList = document.getElementById("check");
+const mapBox = document.getElementById("map");
+const marker = document.getElementById("marker");
+const workshopSaid = document.getElementById("workshop-said");
+
+// The editor holds a maze file one character a byte, so that any file comes
+// back byte for byte and a column of the check is a column of the editor.
+// A text area would turn a carriage return into a line's end, so it stands
+// as the symbol for one; a character typed beyond a byte is written as
+// UTF-8.
+const kReturnSymbol = "\u240d";
+function TextOfBytes(bytes) {
+  let text = "";
+  for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
+  return text.replace(/\r/g, kReturnSymbol);
+}
+
+function BytesOfText(text) {
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; i++) {
+    const code = text.charCodeAt(i);
+    if (code >= 0x100) return BytesOfWideText(text);
+    bytes[i] = code;
+  }
+  return bytes;
+}
+
+function BytesOfWideText(text) {
+  const bytes = [];
+  const encoder = new TextEncoder();
+  for (const character of text) {
+    const code = character.codePointAt(0);
+    if (code < 0x100) bytes.push(code);
+    else if (character === kReturnSymbol) bytes.push(13);
+    else bytes.push(...encoder.encode(character));
+  }
+  return new Uint8Array(bytes);
+}
+
+function EditorBytes() {
+  return BytesOfText(editor.value);
+}
+
+// Puts a maze in the editor, as if typed there, except that no draft is
+// kept of a maze that came whole.
+function SetEditorBytes(bytes) {
+  editor.value = TextOfBytes(bytes);
+  editor.setSelectionRange(0, 0);
+  ShowCaret();
+  CheckSoon(0);
+}
+
+function ShowCaret() {
+  const before = editor.value.slice(0, editor.selectionStart);
+  const line = before.split("\n").length;
+  caret.textContent = "Line " + line + ", column " + (before.length - before.lastIndexOf("\n"));
+}
+
+// Puts the caret at a 1-based line and column of the editor's text.
+function MoveCaret(line, column) {
+  const text = editor.value;
+  let at = 0;
+  for (let l = 1; l < line && at >= 0; l++) at = text.indexOf("\n", at) + 1 || -1;
+  if (at < 0) at = text.length;
+  at = Math.min(at + column - 1, text.length);
+  editor.focus();
+  editor.setSelectionRange(at, at);
+  ShowCaret();
+}
+
+// The check runs on each pause in the typing, and then the map; a newer
+// edit cancels both.
+const checker = ToolRunner();
+let checkTimer = 0;
+function CheckSoon(pause) {
+  checker.Cancel();
+  clearTimeout(checkTimer);
+  checkTimer = setTimeout(Check, pause);
+}
+
+async function Check() {
+  const files = {"maze.txt": EditorBytes()};
+  checkSaid.textContent = "Checking…";
+  const check = await checker.Run(["zumbrel-map", "--check", "maze.txt"], files);
+  if (!check) return;
+  ShowProblems(check.lines, check.status);
+  const map = await checker.Run(["zumbrel-map", "-o", "map.svg", "maze.txt"], files, ["map.svg"]);
+  if (map) ShowMap(map.files["map.svg"]);
+}
+
+// Each line as the tool printed it; one that names a place moves the caret
+// there when clicked.
+function ShowProblems(lines, status) {
+  checkSaid.textContent = status === 0 ? "No problems: the walker can reach every cell." :
+                          status === 1 ? "The check found these problems:" : "The check could not run:";
+  checkList.textContent = "";
+  for (const line of lines) {
+    const item = document.createElement("li");
+    item.textContent = line;
+    const place = /^maze\.txt:(\d+):(\d+): /.exec(line);
+    if (place) {
+      item.className = "place";
+      item.addEventListener("click", () => MoveCaret(Number(place[1]), Number(place[2])));
+    }
+    checkList.append(item);
+  }
+}
+
+// The tool's map, scaled to fit its box, with the page's marker laid over
+// it in the same units.
+let mapScale = 0;
+function ShowMap(svg) {
+  mapBox.textContent = "";
+  mapScale = 0;
+  marker.hidden = true;
+  if (!svg) return;
+  if (svg.length > kLargestMap) {
+    mapBox.textContent = "The map of a maze this large is left out: its " + svg.length +
+                         " bytes of SVG are more than the " + kLargestMap + " the page draws.";
+    return;
+  }
+  mapBox.innerHTML = new TextDecoder().decode(svg);
+  const map = mapBox.firstElementChild;
+  const width = map.getAttribute("width"), height = map.getAttribute("height");
+  map.setAttribute("viewBox", "0 0 " + width + " " + height);
+  marker.setAttribute("viewBox", "0 0 " + width + " " + height);
+  const cells = map.querySelector("g[transform*=scale]");
+  mapScale = cells ? Number(/scale\((\d+)\)/.exec(cells.getAttribute("transform"))[1]) : 0;
+}
+
+// Each frame, the walker as the running walk last left it: a cell's centre
+// stands at (column, -row) times the cell's size, and heading 0 faces up
+// the map, growing to the left.
+const kCellSize = 5;
+const kLegend = 28;
+function MoveMarker() {
+  const place = WalkerPlace();
+  marker.hidden = !place || !mapScale;
+  if (!marker.hidden) {
+    const x = (place.x / kCellSize + 0.5) * mapScale;
+    const y = kLegend + (-place.y / kCellSize + 0.5) * mapScale;
+    const size = Math.max(mapScale, 8);
+    marker.firstElementChild.setAttribute("transform", "translate(" + x + " " + y + ") rotate(" +
+        (-place.heading * 180 / Math.PI) + ") scale(" + size + ")");
+  }
+  requestAnimationFrame(MoveMarker);
+}
+
+// The draft, kept a pause after the last edit and as the page is left.
+let draftTimer = 0;
+function KeepDraft() {
+  clearTimeout(draftTimer);
+  try {
+    localStorage.setItem(kDraftKey, editor.value);
+  } catch (e) {
+    workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
+  }
+}
+
+function Draft() {
+  try {
+    return localStorage.getItem(kDraftKey);
+  } catch (e) {
+    return null;
+  }
+}
+
+function ClearDraft() {
+  clearTimeout(draftTimer);
+  try {
+    localStorage.removeItem(kDraftKey);
+  } catch (e) {
+  }
+}
+
+// The editor's text, byte for byte, as maze.txt.
+function Save() {
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(new Blob([EditorBytes()], {type: "text/plain"}));
+  link.download = "maze.txt";
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+
+// A new maze from the tool, with the options the form gives; a field left
+// empty takes the tool's default, and a value it refuses, its own line.
+const generator = ToolRunner();
+async function Generate(form) {
+  const args = ["zumbrel-mazegen"];
+  for (const field of form.elements) {
+    if (field.name && field.value.trim() !== "") args.push("--" + field.name, field.value.trim());
+  }
+  args.push("-o", "maze.txt");
+  workshopSaid.textContent = "Making a maze…";
+  const made = await generator.Run(args, {}, ["maze.txt"]);
+  if (!made) return;
+  if (made.status !== 0) {
+    workshopSaid.textContent = made.lines.join("\n");
+    return;
+  }
+  workshopSaid.textContent = "";
+  SetEditorBytes(made.files["maze.txt"]);
+  KeepDraft();
+  Walk(EditorBytes(), walkModels, "the new maze");
+}
+
+// The bundled maze and models again, and no draft.
+function BackToBundled() {
+  ClearDraft();
+  if (bundledFiles) SetEditorBytes(bundledFiles.get("maze.txt"));
+  Walk(null, new Map(), "the bundled maze");
+}
+
+editor.addEventListener("input", () => {
+  ShowCaret();
+  CheckSoon(kCheckPause);
+  clearTimeout(draftTimer);
+  draftTimer = setTimeout(KeepDraft, kCheckPause);
+  LeaveLink();
+});
+for (const moved of ["keyup", "click", "focus"]) editor.addEventListener(moved, ShowCaret);
+window.addEventListener("pagehide", () => { if (draftTimer) KeepDraft(); });
+document.getElementById("walk-this").addEventListener("click", () => Walk(EditorBytes(), walkModels, "the maze in the editor"));
+document.getElementById("save").addEventListener("click", Save);
+document.getElementById("revert").addEventListener("click", BackToBundled);
+bundled.addEventListener("click", BackToBundled);
+document.getElementById("generate").addEventListener("submit", (event) => {
+  event.preventDefault();
+  Generate(event.target);
+});
+// The first walk fills an empty editor with the bundled maze.
+walkStarted.push(() => {
+  if (editor.value === "" && walkMaze === null) SetEditorBytes(bundledFiles.get("maze.txt"));
+});
+requestAnimationFrame(MoveMarker);
