@@ -5,9 +5,13 @@ Usage: web_bench.py PAGE ZUMBREL DATA_DIR PERFORMANCE.md SECONDS
 Walks the bundled maze standing still for SECONDS in the Linux build and then
 in headless Chromium, Firefox and WebKitGTK, one after the other, reads the
 rates from the last frame report each printed, measures each engine's time
-from opening the page to its first frame five times, and writes the measured
-part of the "In a browser" section of PERFORMANCE.md, leaving its prose alone.
+from opening the page to its first frame five times; times the check of a
+1 MB maze and the generator at 509 by 2,000 in the Linux tools and in each
+engine's workshop, and how long a keystroke in the editor takes to be painted
+while such a check runs; and writes the measured part of the "In a browser"
+section of PERFORMANCE.md, leaving its prose alone.
 """
+import json
 import datetime
 import gzip
 import os
@@ -26,6 +30,9 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" 
 from browsers import DEADLINE, ENGINES  # noqa: E402
 
 PAGE, ZUMBREL, DATA, REPORT = map(os.path.abspath, sys.argv[1:5])
+TOOLS = os.path.join(os.path.dirname(ZUMBREL), "..", "..", "tools")
+LARGE = ["--width", "509", "--height", "2000"]  # a maze of 1 MB
+ROUNDS = 5
 SECONDS = float(sys.argv[5])
 RATES = re.compile(r"Average fps: updated ([0-9.]+), display ([0-9.]+)\.")
 SECTION = "### Measured"
@@ -49,6 +56,72 @@ def Native():
         return LastRates(game.communicate()[0])
 
 
+def Seconds(command, work):
+    """The fastest of ROUNDS runs, in seconds."""
+    times = []
+    for _ in range(ROUNDS):
+        start = time.perf_counter()
+        subprocess.run(command, cwd=work, check=True, capture_output=True)
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def NativeTools():
+    """The Linux tools' check of the large maze, and its making; and the maze."""
+    with tempfile.TemporaryDirectory() as work:
+        made = Seconds([os.path.join(TOOLS, "zumbrel-mazegen"), *LARGE, "-o", "maze.txt"], work)
+        maze = pathlib.Path(work, "maze.txt").read_bytes()
+        return Seconds([os.path.join(TOOLS, "zumbrel-map"), "--check", "maze.txt"], work), made, maze
+
+
+def Waited(browser, script):
+    end = time.monotonic() + DEADLINE
+    while not (value := browser.run(script)):
+        if time.monotonic() > end:
+            sys.exit(f"web_bench: {browser.name} waited {DEADLINE} s in vain for {script}")
+        time.sleep(0.02)
+    return value
+
+
+MEASURED = "return performance.getEntriesByName('{}').map((m) => m.duration);"
+# Each keystroke in the editor, from its event to the task after the next
+# frame: by then the frame that shows it is painted.
+KEYSTROKES = """window.painted = [];
+  document.getElementById('maze-text').addEventListener('keydown', (event) => {
+    const pressed = performance.now();
+    requestAnimationFrame(() => setTimeout(() => window.painted.push(performance.now() - pressed)));
+  }, true);"""
+
+
+def Workshop(browser, maze):
+    """The engine's median check of the maze and making of it, in seconds,
+    and its slowest keystroke, in milliseconds, while the check runs."""
+    browser.open(pathlib.Path(PAGE).as_uri())
+    Waited(browser, "return document.getElementById('check-said').textContent.startsWith('No problems');")
+    put = (f"const e = document.getElementById('maze-text'); e.value = {json.dumps(maze.decode('latin-1'))}; "
+           "e.dispatchEvent(new Event('input')); e.focus(); e.setSelectionRange(0, 0);")
+    for round in range(ROUNDS):
+        browser.run(put)
+        Waited(browser, f"return performance.getEntriesByName('zumbrel-check').length > {round};")
+    checks = browser.run(MEASURED.format("zumbrel-check"))
+    browser.run(KEYSTROKES)
+    for round in range(ROUNDS):
+        browser.run(put)
+        Waited(browser, "return document.getElementById('check-said').textContent == 'Checking…';")
+        browser.keys(("down", "x"), ("up", "x"))
+        Waited(browser, f"return window.painted.length > {round};")
+    painted = browser.run("return window.painted;")
+    fields = dict(zip(LARGE[::2], LARGE[1::2]))
+    for round in range(ROUNDS):
+        browser.run("const form = document.getElementById('generate');"
+                    f"form.elements.width.value = {fields['--width']}; form.elements.height.value = {fields['--height']};"
+                    "form.requestSubmit();")
+        Waited(browser, f"return performance.getEntriesByName('zumbrel-generate').length > {round};")
+    made = browser.run(MEASURED.format("zumbrel-generate"))
+    browser.run("localStorage.clear();")
+    return statistics.median(checks) / 1000, statistics.median(made) / 1000, max(painted)
+
+
 def FirstFrame(browser):
     """Milliseconds from opening the page to its first frame."""
     end = time.monotonic() + DEADLINE
@@ -59,10 +132,12 @@ def FirstFrame(browser):
     return mark
 
 
-def Browser(engine):
-    """The engine's rates, its median time to the first frame, and its version."""
+def Browser(engine, maze):
+    """The engine's rates, its median time to the first frame, its version
+    and its workshop's figures."""
     browser = engine()
     try:
+        workshop = Workshop(browser, maze)
         address = pathlib.Path(PAGE).as_uri()
         first = []
         for _ in range(FIRST_FRAME_LOADS):
@@ -71,16 +146,20 @@ def Browser(engine):
         browser.open(address)
         time.sleep(SECONDS)
         rates = LastRates(browser.run("return document.getElementById('output').textContent;"))
-        return rates, statistics.median(first), browser.version
+        return rates, statistics.median(first), browser.version, workshop
     finally:
         browser.quit()
 
 
-def Section(native, browsers, weight):
+def Section(native, tools, browsers, weight):
     verdict = lambda ok: "met" if ok else "not met"
     rows = "\n".join(f"| {name} {version} | {rates[0]:g} | {rates[1]:g} | {rates[0] / native[0]:.2f} | "
                      f"{rates[1] / native[1]:.2f} | {first / 1000:.2f} s ({verdict(first <= 1000)}) |"
-                     for name, (rates, first, version) in browsers.items())
+                     for name, (rates, first, version, _) in browsers.items())
+    tool_rows = "\n".join(f"| {name} {version} | {check:.3f} s | {check / tools[0]:.2f} ({verdict(check <= 2 * tools[0])}) | "
+                          f"{made:.3f} s | {made / tools[1]:.2f} ({verdict(made <= 2 * tools[1])}) | "
+                          f"{painted:.0f} ms ({verdict(painted <= 50)}) |"
+                          for name, (_, _, version, (check, made, painted)) in browsers.items())
     return f"""{SECTION}
 
 Run: {datetime.datetime.now(datetime.timezone.utc).isoformat(timespec='seconds')}, each walk for {SECONDS:g} seconds.
@@ -90,14 +169,25 @@ Weight: `zumbrel.html` is {weight / 1000:.1f} KB gzipped (target: at most 200 KB
 |---|---:|---:|---:|---:|---:|
 | Linux build | {native[0]:g} | {native[1]:g} | 1.00 | 1.00 | |
 {rows}
+
+The workshop: the check of a maze of 509 by 2,000 ({tools[2]:,} bytes) and its making, the
+median of {ROUNDS} in each engine against the fastest of {ROUNDS} of the Linux tools; and the
+slowest of {ROUNDS} keystrokes in the editor while that check runs, from the key's event to
+the task after the next frame.
+
+| | check | / Linux (at most 2) | generator | / Linux (at most 2) | keystroke painted (within 50 ms) |
+|---|---:|---:|---:|---:|---:|
+| Linux tools | {tools[0]:.3f} s | 1.00 | {tools[1]:.3f} s | 1.00 | |
+{tool_rows}
 """
 
 
 def main():
     native = Native()
-    browsers = {name: Browser(engine) for name, engine in ENGINES.items()}
+    check, made, maze = NativeTools()
+    browsers = {name: Browser(engine, maze) for name, engine in ENGINES.items()}
     weight = len(gzip.compress(pathlib.Path(PAGE).read_bytes(), 9))
-    WriteSection(REPORT, SECTION, Section(native, browsers, weight))
+    WriteSection(REPORT, SECTION, Section(native, (check, made, len(maze)), browsers, weight))
 
 
 if __name__ == "__main__":

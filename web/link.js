@@ -122,10 +122,9 @@ async function OpenLink() {
   if (!files) return false;
   if (files.refusal) {
     const draft = Draft();
-    if (draft !== null) editor.value = draft;
+    if (draft !== null) SetEditorText(draft);
     Walk(null, new Map(), "the bundled maze");
     Say(files.refusal + " The bundled maze is walked instead.", true);
-    if (draft !== null) CheckSoon(0);
     return true;
   }
   if (files.maze) SetEditorBytes(files.maze);

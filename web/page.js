@@ -7,8 +7,6 @@ OpenLink().then((opened) => {
   if (opened) return;
   const draft = Draft();
   if (draft === null) return Walk(null, new Map(), "the bundled maze");
-  editor.value = draft;
-  ShowCaret();
-  CheckSoon(0);
+  SetEditorText(draft);
   Walk(EditorBytes(), new Map(), "the maze in the editor");
 });

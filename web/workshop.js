@@ -7,6 +7,11 @@ const kCheckPause = 300;
 // A map of more markup than this would hold up the page as it is drawn.
 const kLargestMap = 4 * 1024 * 1024;
 const kDraftKey = "zumbrel-draft";
+// Past these a text area takes seconds to lay a maze out and to take each
+// keystroke: a larger maze is walked, checked, mapped, linked and saved as it
+// is, but not shown for editing.
+const kLargestEdited = 1024 * 1024;
+const kMostLinesEdited = 10000;
 
 const editor = document.getElementById("maze-text");
 const caret = document.getElementById("caret");
@@ -50,20 +55,45 @@ function BytesOfWideText(text) {
   return new Uint8Array(bytes);
 }
 
+let heldMaze = null;  // a maze too large to edit, which stands for the editor's text
+
 function EditorBytes() {
-  return BytesOfText(editor.value);
+  return heldMaze || BytesOfText(editor.value);
+}
+
+function LineCount(bytes) {
+  let lines = bytes.length > 0 && bytes[bytes.length - 1] !== 10 ? 1 : 0;
+  for (let at = bytes.indexOf(10); at >= 0; at = bytes.indexOf(10, at + 1)) lines++;
+  return lines;
 }
 
 // Puts a maze in the editor, as if typed there, except that no draft is
 // kept of a maze that came whole.
 function SetEditorBytes(bytes) {
-  editor.value = TextOfBytes(bytes);
+  const lines = LineCount(bytes);
+  heldMaze = bytes.length > kLargestEdited || lines > kMostLinesEdited ? bytes : null;
+  editor.readOnly = heldMaze !== null;
+  editor.value = heldMaze ? "" : TextOfBytes(bytes);
+  editor.placeholder = heldMaze ? "This maze of " + bytes.length + " bytes in " + lines + " lines is more than " +
+      "the editor takes (" + kLargestEdited + " bytes, " + kMostLinesEdited + " lines): it is walked, checked, " +
+      "mapped, linked and saved as it is, but not shown here." : "";
   editor.setSelectionRange(0, 0);
   ShowCaret();
   CheckSoon(0);
 }
 
+// Puts the text of a draft in the editor.
+function SetEditorText(text) {
+  heldMaze = null;
+  editor.readOnly = false;
+  editor.placeholder = "";
+  editor.value = text;
+  ShowCaret();
+  CheckSoon(0);
+}
+
 function ShowCaret() {
+  if (heldMaze) return caret.textContent = "";
   const before = editor.value.slice(0, editor.selectionStart);
   const line = before.split("\n").length;
   caret.textContent = "Line " + line + ", column " + (before.length - before.lastIndexOf("\n"));
@@ -94,8 +124,11 @@ function CheckSoon(pause) {
 async function Check() {
   const files = {"maze.txt": EditorBytes()};
   checkSaid.textContent = "Checking…";
+  const start = performance.now();
   const check = await checker.Run(["zumbrel-map", "--check", "maze.txt"], files);
   if (!check) return;
+  // Marked for whoever measures the page.
+  performance.measure("zumbrel-check", {start: start});
   ShowProblems(check.lines, check.status);
   const map = await checker.Run(["zumbrel-map", "-o", "map.svg", "maze.txt"], files, ["map.svg"]);
   if (map) ShowMap(map.files["map.svg"]);
@@ -111,7 +144,7 @@ function ShowProblems(lines, status) {
     const item = document.createElement("li");
     item.textContent = line;
     const place = /^maze\.txt:(\d+):(\d+): /.exec(line);
-    if (place) {
+    if (place && !heldMaze) {
       item.className = "place";
       item.addEventListener("click", () => MoveCaret(Number(place[1]), Number(place[2])));
     }
@@ -205,15 +238,23 @@ async function Generate(form) {
   }
   args.push("-o", "maze.txt");
   workshopSaid.textContent = "Making a maze…";
+  const start = performance.now();
   const made = await generator.Run(args, {}, ["maze.txt"]);
   if (!made) return;
+  performance.measure("zumbrel-generate", {start: start});
   if (made.status !== 0) {
     workshopSaid.textContent = made.lines.join("\n");
     return;
   }
+  const maze = made.files["maze.txt"];
+  if (maze.length > kLargestFile) {
+    workshopSaid.textContent = "This maze would be " + maze.length + " bytes, more than the " + kLargestFile +
+                               " the page takes.";
+    return;
+  }
   workshopSaid.textContent = "";
-  SetEditorBytes(made.files["maze.txt"]);
-  KeepDraft();
+  SetEditorBytes(maze);
+  if (!heldMaze) KeepDraft();
   Walk(EditorBytes(), walkModels, "the new maze");
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""web_test.py PAGE ZUMBREL ZUMBREL_MAZEGEN DATA_DIR ENGINE: the page in a
+"""web_test.py PAGE ZUMBREL ZUMBREL_MAZEGEN DATA_DIR ENGINE [TEST...]: the page in a
 browser engine (Chromium, Firefox or WebKit), held against the Linux build,
 which runs under the given DISPLAY."""
+import base64
 import functools
 import http.server
+import json
 import os
 import pathlib
 import shutil
@@ -14,10 +16,13 @@ import tempfile
 import threading
 import time
 import unittest
+import xml.etree.ElementTree
+import zlib
 
 from browsers import DEADLINE, ENGINES, ESCAPE, TAB, Chromium, Firefox
 
 PAGE, ZUMBREL, MAZEGEN, DATA = map(os.path.abspath, sys.argv[1:5])
+MAP = os.path.join(os.path.dirname(MAZEGEN), "zumbrel-map")
 ENGINE = ENGINES[sys.argv[5]]
 RUN = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "run"
 LARGEST_FILE = 16 * 1024 * 1024
@@ -38,6 +43,32 @@ READ_CANVAS = """const copy = document.createElement('canvas');
   let lit = 0;
   for (let i = 0; i < pixels.length; i += 4) if (pixels[i] + pixels[i + 1] + pixels[i + 2]) lit++;
   return [lit, copy.toDataURL()];"""
+# The editor's maze put in as if typed; the check's lines once the check of
+# it has come; the map's squares; the editor's bytes.
+TYPE = """const editor = document.getElementById('maze-text');
+  editor.value = text;
+  document.getElementById('check-said').textContent = document.getElementById('map').textContent = '';
+  editor.dispatchEvent(new Event('input'));"""
+READ_CHECK = """const said = document.getElementById('check-said').textContent;
+  return said && said != 'Checking…' && [Array.from(document.querySelectorAll('#check li'), (li) => li.textContent)];"""
+READ_MAP = """const map = document.querySelector('#map svg');
+  return map && Array.from(map.querySelectorAll('rect'), (r) => ['x', 'y', 'width', 'height', 'fill'].map((a) => r.getAttribute(a)));"""
+READ_EDITOR = "return document.getElementById('maze-text').value;"
+# Save's file, caught as the page hands it to the browser.
+SAVE = """window.saved = null;
+  const create = URL.createObjectURL;
+  URL.createObjectURL = (blob) => { blob.arrayBuffer().then((b) => { window.saved = Array.from(new Uint8Array(b)); }); return create(blob); };
+  HTMLAnchorElement.prototype.click = function () { window.savedAs = this.download; };
+  document.getElementById('save').click();"""
+
+
+def EditorText(data):
+    """A file as the editor shows it: a character a byte, a carriage return as its symbol."""
+    return data.decode("latin-1").replace("\r", "\u240d")
+
+
+def Link(**files):
+    return "#" + "&".join(f"{name}={base64.urlsafe_b64encode(data).decode().rstrip('=')}" for name, data in files.items())
 
 
 def Until(condition):
@@ -58,6 +89,19 @@ def StartupLines(output):
 
 def NameInGame(name):
     return name.strip().lower() if name.strip().lower() in MODELS else "maze.txt"
+
+
+def RunTool(tool, maze):
+    """The map tool's lines on standard error and its output, on maze.txt."""
+    with tempfile.TemporaryDirectory() as work:
+        pathlib.Path(work, "maze.txt").write_bytes(maze)
+        run = subprocess.run(tool + ["maze.txt"], cwd=work, capture_output=True)
+        return run.stderr.decode().splitlines(), run.stdout
+
+
+def Squares(svg):
+    return [[r.get(a) for a in ["x", "y", "width", "height", "fill"]]
+            for r in xml.etree.ElementTree.fromstring(svg).iter("{http://www.w3.org/2000/svg}rect")]
 
 
 def RunNative(files, args=()):
@@ -117,6 +161,11 @@ class Page(unittest.TestCase):
 
     def Canvas(self, more_than=0, other_than=None):
         return Until(lambda: (c := self.browser.run(READ_CANVAS))[0] > more_than and c[1] != other_than and c[1])
+
+    def Type(self, text):
+        """Puts the text in the editor as if typed; the draft it leaves goes at the end of the test."""
+        self.browser.run(f"const text = {json.dumps(text)};" + TYPE)
+        self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
 
     def Press(self, *keys):
         for key in keys:
@@ -193,6 +242,110 @@ class Page(unittest.TestCase):
         out, _, kind = self.WaitForWalk(after=self.OpenFiles({"maze.txt": b"#####\n#X.O#\n#####\n"}))
         self.assertEqual((kind, "Orbs     : 1 / 20" in out), ("", True))
 
+    def test_the_workshop_checks_maps_and_makes_mazes_as_the_tools_do(self):
+        self.Open()
+        problems = b"#####\n#X.#x#X\n###\n#.#\n#####   ##\n"
+        for what, maze in [("bundled maze", pathlib.Path(DATA, "maze.txt").read_bytes()),
+                           ("problems", problems),
+                           ("saved as UTF-16, lines ending in CR LF", b"\xff\xfe" + "###\r\n#X#\r\n".encode("utf-16-le"))]:
+            with self.subTest(what):
+                self.Type(EditorText(maze))
+                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
+                self.assertEqual(Until(lambda: self.browser.run(READ_MAP)), Squares(RunTool([MAP], maze)[1]))
+        with self.subTest("a line clicked puts the caret there"):
+            self.Type(EditorText(problems))
+            Until(lambda: self.browser.run(READ_CHECK))
+            line, column = Until(lambda: self.browser.run("""const item = document.querySelector('#check li.place:nth-of-type(2)');
+                if (!item) return false; item.click(); return item.textContent.split(':').slice(1, 3).map(Number);"""))
+            at = len(b"".join(problems.split(b"\n")[:line - 1])) + line - 1 + column - 1
+            self.assertEqual(self.browser.run("const e = document.activeElement; return [e.id, e.selectionStart];"),
+                             ["maze-text", at])
+        for what, fields, status in [("a new maze", {"width": "41", "height": "21", "seed": "9", "teleports": "3"}, 0),
+                                     ("a width the tool refuses", {"width": "2", "seed": "abc"}, 1)]:
+            with self.subTest(what):
+                before = self.browser.run(READ_EDITOR)
+                walk = self.browser.run(READ_PAGE)[4]
+                self.browser.run(f"""const form = document.getElementById('generate'), fields = {json.dumps(fields)};
+                    for (const field of form.elements) if (field.name) field.value = fields[field.name] || '';
+                    document.getElementById('workshop-said').textContent = '';
+                    form.requestSubmit();""")
+                run = subprocess.run([MAZEGEN] + [a for name, v in fields.items() for a in ("--" + name, v)],
+                                     capture_output=True)
+                self.assertEqual(run.returncode, status)
+                if status:
+                    said = Until(lambda: self.browser.run("return document.getElementById('workshop-said').textContent;")
+                                 .startswith("zumbrel") and self.browser.run("return document.getElementById('workshop-said').textContent;"))
+                    self.assertEqual((said, self.browser.run(READ_EDITOR)), (run.stderr.decode().rstrip("\n"), before))
+                else:
+                    self.WaitForWalk(after=walk)
+                    self.assertEqual(self.browser.run(READ_EDITOR), EditorText(run.stdout))
+        with self.subTest("Save gives the text's bytes"):
+            saved = b"#####\r\n#X\xe9.#\n#####"
+            self.Type(EditorText(saved) + "\u0100")
+            self.browser.run(SAVE)
+            self.assertEqual(bytes(Until(lambda: self.browser.run("return window.saved;"))), saved + "\u0100".encode())
+            self.assertEqual(self.browser.run("return window.savedAs;"), "maze.txt")
+
+        # The limits of the editor, beyond which a maze is held as it is, unshown.
+        for what, maze, held in [("the largest maze edited", b"#" * 1048576, False), ("a byte more", b"#" * 1048577, True),
+                                 ("the most lines edited", b"#\n" * 10000, False), ("a line more", b"#\n" * 10000 + b"#", True)]:
+            with self.subTest(what):
+                self.WaitForWalk(after=self.OpenFiles({"maze.txt": maze}))
+                self.assertEqual(self.browser.run("const e = document.getElementById('maze-text'); return [e.readOnly, e.value.length];"),
+                                 [held, 0 if held else len(maze)])
+                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
+
+    def test_keys_typed_in_the_editor_stay_there(self):
+        self.Open("?nr")
+        reports = lambda: self.browser.run(READ_PAGE)[0].count("Average fps")
+        Until(reports)
+        picture = self.Canvas(more_than=5000)
+        self.browser.run("const e = document.getElementById('maze-text'); e.focus(); e.setSelectionRange(0, 0);")
+        self.Press("i", "k")
+        after = reports()
+        Until(lambda: reports() > after)
+        self.assertEqual(self.Canvas(more_than=5000), picture)
+        self.assertTrue(self.browser.run(READ_EDITOR).startswith("ik"))
+
+    def test_links_and_drafts(self):
+        self.Open()
+        draft = "#####\n#X.O#\n#####\n"
+        self.Type(draft)
+        Until(lambda: self.browser.run("return localStorage.getItem('zumbrel-draft');") == draft)
+        self.browser.open("about:blank")
+        out, state, _ = self.Open()
+        self.assertEqual((self.browser.run(READ_EDITOR), state, "Orbs     : 1 / 20" in out),
+                         (draft, "Walking the maze in the editor.", True))
+        too_large = zlib.compressobj(9, zlib.DEFLATED, -15)
+        too_large = too_large.compress(b"\n" * (LARGEST_FILE + 1)) + too_large.flush()
+        for link, refusal in [(Link(maze=b"\xff"), "This link's maze is not raw DEFLATE."),
+                              ("#maze=AB$D", "This link's maze is not base64url."),
+                              (Link(maze=too_large), f"This link's maze is more than {LARGEST_FILE} bytes once inflated.")]:
+            with self.subTest(refusal):
+                self.browser.open("about:blank")
+                out, state, _ = self.Open(link)
+                self.assertEqual((StartupLines(out), state, self.browser.run(READ_EDITOR)),
+                                 (RunNative({})[0], refusal + " The bundled maze is walked instead.", draft))
+                self.assertEqual(self.browser.run("return localStorage.getItem('zumbrel-draft');"), draft)
+        with self.subTest("a link opened afresh walks its maze"):
+            maze = subprocess.run([MAZEGEN, "--width", "41", "--seed", "3"], check=True, capture_output=True).stdout
+            self.browser.open("about:blank")
+            self.Open("?nr")
+            self.Type(EditorText(maze))
+            self.browser.run("document.getElementById('share').click();")
+            link = Until(lambda: self.browser.run("return document.getElementById('share-link').textContent;"))
+            self.assertIn("?nr#maze=", link)
+            fresh = ENGINE()
+            try:
+                fresh.open(link)
+                read = lambda: fresh.run(READ_PAGE)[0]
+                self.assertEqual(StartupLines(Until(lambda: LAST_MODEL_LINE in read() and read())), RunNative({"maze.txt": maze}, ["-nr"])[0])
+                self.assertEqual(fresh.run(READ_EDITOR), EditorText(maze))
+            finally:
+                fresh.quit()
+        self.browser.run("document.getElementById('revert').click();")
+        self.assertIsNone(self.browser.run("return localStorage.getItem('zumbrel-draft');"))
+
     def test_restarts_leave_nothing_behind(self):
         if self.browser.listeners() is None:
             self.skipTest(f"{ENGINE.name}'s driver cannot count the page's listeners")
@@ -251,4 +404,4 @@ class Page(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[6:], verbosity=2)
