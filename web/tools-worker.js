@@ -1,26 +1,43 @@
 // tools-worker.js: the tools' worker: each request runs the tools' program
 // afresh on the files sent, and sends back its status, its lines on standard
 // error and the output files asked for.
+
+// The program is compiled once; each run is a fresh instance of it.
+const instantiate = WebAssembly.instantiate;
+let compiled = null;
+WebAssembly.instantiate = async (binary, imports) => {
+  if (!compiled) compiled = await WebAssembly.compile(binary);
+  return {module: compiled, instance: await instantiate(compiled, imports)};
+};
+
+// What the running request's instance says.
+let said = null;
+function FreshInstance() {
+  return ZumbrelTools({
+    print: () => {},
+    printErr: (line) => said.lines.push(line),
+    onExit: (code) => { said.status = code; },
+  });
+}
+
+// The next request's instance is made while the page waits for one.
+let next = FreshInstance();
 onmessage = async (event) => {
   const request = event.data;
-  const lines = [];
-  let status = 0;
-  const tools = await ZumbrelTools({
-    print: () => {},
-    printErr: (line) => lines.push(line),
-    onExit: (code) => { status = code; },
-  });
+  const tools = await next;
+  said = {status: 0, lines: []};
   for (const name in request.files) tools.FS.writeFile(name, request.files[name]);
   try {
     tools.callMain(request.args);
   } catch (error) {
     // Aborted, as when memory runs out past what the page may take.
-    status = 2;
-    lines.push(String(error));
+    said.status = 2;
+    said.lines.push(String(error));
   }
   const files = {};
   for (const name of request.outputs) {
     if (tools.FS.analyzePath(name).exists) files[name] = tools.FS.readFile(name);
   }
-  postMessage({status: status, lines: lines, files: files}, Object.values(files).map((b) => b.buffer));
+  postMessage({status: said.status, lines: said.lines, files: files}, Object.values(files).map((b) => b.buffer));
+  next = FreshInstance();
 };

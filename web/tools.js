@@ -19,10 +19,12 @@ function ToolsAddress() {
 function ToolRunner() {
   let worker = null;
   let pending = null;  // the running call's resolve
+  // A worker ended is replaced at once, so that the next run finds the
+  // program compiled.
   const Cancel = () => {
     if (!pending) return;
     worker.terminate();
-    worker = null;
+    worker = new Worker(ToolsAddress());
     pending(null);
     pending = null;
   };
@@ -37,6 +39,7 @@ function ToolRunner() {
       };
       worker.onerror = (event) => {
         event.preventDefault();
+        worker.terminate();
         pending = null;
         worker = null;
         resolve({status: 2, lines: [event.message || "The tools' worker failed."], files: {}});

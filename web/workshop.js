@@ -17,6 +17,7 @@ const editor = document.getElementById("maze-text");
 const caret = document.getElementById("caret");
 const checkSaid = document.getElementById("check-said");
 const checkList = document.getElementById("check");
+const mapFrame = document.getElementById("map-frame");
 const mapBox = document.getElementById("map");
 const marker = document.getElementById("marker");
 const workshopSaid = document.getElementById("workshop-said");
@@ -111,12 +112,15 @@ function MoveCaret(line, column) {
   ShowCaret();
 }
 
-// The check runs on each pause in the typing, and then the map; a newer
-// edit cancels both.
+// The check runs on each pause in the typing, and then the map, each in a
+// worker of its own, so that a map still being made leaves the check's
+// worker ready; a newer edit cancels both.
 const checker = ToolRunner();
+const mapper = ToolRunner();
 let checkTimer = 0;
 function CheckSoon(pause) {
   checker.Cancel();
+  mapper.Cancel();
   clearTimeout(checkTimer);
   checkTimer = setTimeout(Check, pause);
 }
@@ -130,8 +134,11 @@ async function Check() {
   // Marked for whoever measures the page.
   performance.measure("zumbrel-check", {start: start});
   ShowProblems(check.lines, check.status);
-  const map = await checker.Run(["zumbrel-map", "-o", "map.svg", "maze.txt"], files, ["map.svg"]);
-  if (map) ShowMap(map.files["map.svg"]);
+  mapFrame.setAttribute("aria-busy", "true");
+  const map = await mapper.Run(["zumbrel-map", "-o", "map.svg", "maze.txt"], files, ["map.svg"]);
+  if (!map) return;
+  mapFrame.removeAttribute("aria-busy");
+  ShowMap(map.files["map.svg"]);
 }
 
 // Each line as the tool printed it; one that names a place moves the caret
@@ -145,8 +152,11 @@ function ShowProblems(lines, status) {
     item.textContent = line;
     const place = /^maze\.txt:(\d+):(\d+): /.exec(line);
     if (place && !heldMaze) {
+      const go = () => MoveCaret(Number(place[1]), Number(place[2]));
       item.className = "place";
-      item.addEventListener("click", () => MoveCaret(Number(place[1]), Number(place[2])));
+      item.tabIndex = 0;
+      item.addEventListener("click", go);
+      item.addEventListener("keydown", (event) => { if (event.key === "Enter") go(); });
     }
     checkList.append(item);
   }
@@ -192,10 +202,19 @@ function MoveMarker() {
   requestAnimationFrame(MoveMarker);
 }
 
-// The draft, kept a pause after the last edit and as the page is left.
-let draftTimer = 0;
+// The draft is kept a while after the last edit, and as the page is hidden
+// or left. Keeping a large one holds up the page for a moment, which is
+// better spent apart from the check's start and from typing.
+const kDraftPause = 2000;
+let draftTimer = 0;  // set while an edit is not kept yet
+function KeepDraftSoon() {
+  clearTimeout(draftTimer);
+  draftTimer = setTimeout(KeepDraft, kDraftPause);
+}
+
 function KeepDraft() {
   clearTimeout(draftTimer);
+  draftTimer = 0;
   try {
     localStorage.setItem(kDraftKey, editor.value);
   } catch (e) {
@@ -213,6 +232,7 @@ function Draft() {
 
 function ClearDraft() {
   clearTimeout(draftTimer);
+  draftTimer = 0;
   try {
     localStorage.removeItem(kDraftKey);
   } catch (e) {
@@ -268,12 +288,12 @@ function BackToBundled() {
 editor.addEventListener("input", () => {
   ShowCaret();
   CheckSoon(kCheckPause);
-  clearTimeout(draftTimer);
-  draftTimer = setTimeout(KeepDraft, kCheckPause);
+  KeepDraftSoon();
   LeaveLink();
 });
 for (const moved of ["keyup", "click", "focus"]) editor.addEventListener(moved, ShowCaret);
 window.addEventListener("pagehide", () => { if (draftTimer) KeepDraft(); });
+document.addEventListener("visibilitychange", () => { if (document.hidden && draftTimer) KeepDraft(); });
 document.getElementById("walk-this").addEventListener("click", () => Walk(EditorBytes(), walkModels, "the maze in the editor"));
 document.getElementById("save").addEventListener("click", Save);
 document.getElementById("revert").addEventListener("click", BackToBundled);

@@ -67,6 +67,11 @@ def EditorText(data):
     return data.decode("latin-1").replace("\r", "\u240d")
 
 
+def Deflated(data):
+    deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
+    return deflate.compress(data) + deflate.flush()
+
+
 def Link(**files):
     return "#" + "&".join(f"{name}={base64.urlsafe_b64encode(data).decode().rstrip('=')}" for name, data in files.items())
 
@@ -316,11 +321,15 @@ class Page(unittest.TestCase):
         out, state, _ = self.Open()
         self.assertEqual((self.browser.run(READ_EDITOR), state, "Orbs     : 1 / 20" in out),
                          (draft, "Walking the maze in the editor.", True))
-        too_large = zlib.compressobj(9, zlib.DEFLATED, -15)
-        too_large = too_large.compress(b"\n" * (LARGEST_FILE + 1)) + too_large.flush()
+        with self.subTest("a link to the largest maze"):
+            self.browser.open("about:blank")
+            _, state, _ = self.Open(Link(maze=Deflated(b"\n" * LARGEST_FILE)))
+            self.assertEqual((state, self.browser.run("return document.getElementById('maze-text').readOnly;")),
+                             ("Walking the maze of the link.", True))
         for link, refusal in [(Link(maze=b"\xff"), "This link's maze is not raw DEFLATE."),
                               ("#maze=AB$D", "This link's maze is not base64url."),
-                              (Link(maze=too_large), f"This link's maze is more than {LARGEST_FILE} bytes once inflated.")]:
+                              (Link(maze=Deflated(b"\n" * (LARGEST_FILE + 1))),
+                               f"This link's maze is more than {LARGEST_FILE} bytes once inflated.")]:
             with self.subTest(refusal):
                 self.browser.open("about:blank")
                 out, state, _ = self.Open(link)
