@@ -1,6 +1,6 @@
 // tools-worker.js: the tools' worker: each request runs the tools' program
 // afresh on the files sent, and sends back its status, its lines on standard
-// error and the output files asked for.
+// error, the output files asked for and how long it ran, in milliseconds.
 
 // The program is compiled once; each run is a fresh instance of it.
 const instantiate = WebAssembly.instantiate;
@@ -27,6 +27,7 @@ onmessage = async (event) => {
   const tools = await next;
   said = {status: 0, lines: []};
   for (const name in request.files) tools.FS.writeFile(name, request.files[name]);
+  const start = performance.now();
   try {
     tools.callMain(request.args);
   } catch (error) {
@@ -38,6 +39,7 @@ onmessage = async (event) => {
   for (const name of request.outputs) {
     if (tools.FS.analyzePath(name).exists) files[name] = tools.FS.readFile(name);
   }
-  postMessage({status: said.status, lines: said.lines, files: files}, Object.values(files).map((b) => b.buffer));
+  const ran = performance.now() - start;
+  postMessage({status: said.status, lines: said.lines, files: files, ran: ran}, Object.values(files).map((b) => b.buffer));
   next = FreshInstance();
 };

@@ -14,7 +14,8 @@ function ToolsAddress() {
 
 // A worker of its own for one use of the tools: Run(args, files, outputs)
 // runs a tool on the files (name -> bytes) and resolves to its status, its
-// lines on standard error and the output files' bytes; or to null once
+// lines on standard error, the output files' bytes and how long the tool
+// itself ran, in milliseconds; or to null once
 // Cancel() has ended it, which a newer run does too.
 function ToolRunner() {
   let worker = null;
@@ -42,7 +43,7 @@ function ToolRunner() {
         worker.terminate();
         pending = null;
         worker = null;
-        resolve({status: 2, lines: [event.message || "The tools' worker failed."], files: {}});
+        resolve({status: 2, lines: [event.message || "The tools' worker failed."], files: {}, ran: 0});
       };
       worker.postMessage({args: args, files: files, outputs: outputs});
     });
