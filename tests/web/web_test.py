@@ -8,6 +8,7 @@ import http.server
 import json
 import os
 import pathlib
+import random
 import shutil
 import socket
 import subprocess
@@ -26,6 +27,7 @@ MAP = os.path.join(os.path.dirname(MAZEGEN), "zumbrel-map")
 ENGINE = ENGINES[sys.argv[5]]
 RUN = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "run"
 LARGEST_FILE = 16 * 1024 * 1024
+LONGEST_LINK = 64 * 1024
 LAST_MODEL_LINE = "Loading pedestal data"
 MODELS = ["space.txt", "wall.txt", "door.txt", "start.txt", "orb.txt", "tele.txt", "ped.txt"]
 NO_WEBGL = ("This browser gives the page no WebGL, which the game draws with. Turn on WebGL, or hardware "
@@ -54,6 +56,12 @@ READ_CHECK = """const said = document.getElementById('check-said').textContent;
 READ_MAP = """const map = document.querySelector('#map svg');
   return map && Array.from(map.querySelectorAll('rect'), (r) => ['x', 'y', 'width', 'height', 'fill'].map((a) => r.getAttribute(a)));"""
 READ_EDITOR = "return document.getElementById('maze-text').value;"
+# A link asked for, and its length, or the length it would have had, negated.
+SHARE = """document.getElementById('share-link').textContent = document.getElementById('workshop-said').textContent = '';
+  document.getElementById('share').click();"""
+READ_SHARE = """const link = document.getElementById('share-link').textContent;
+  const refused = /would be (\\d+) bytes/.exec(document.getElementById('workshop-said').textContent);
+  return link ? link.length : refused && -Number(refused[1]);"""
 # Save's file, caught as the page hands it to the browser.
 SAVE = """window.saved = null;
   const create = URL.createObjectURL;
@@ -170,7 +178,9 @@ class Page(unittest.TestCase):
     def Type(self, text):
         """Puts the text in the editor as if typed; the draft it leaves goes at the end of the test."""
         self.browser.run(f"const text = {json.dumps(text)};" + TYPE)
-        self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
+        if not getattr(self, "typed", False):
+            self.typed = True
+            self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
 
     def Press(self, *keys):
         for key in keys:
@@ -352,6 +362,21 @@ class Page(unittest.TestCase):
                 self.assertEqual(fresh.run(READ_EDITOR), EditorText(maze))
             finally:
                 fresh.quit()
+        with self.subTest("a link as long as a link may be, and one longer"):
+            noise = random.Random(27).randbytes(60000).replace(b"\0", b"\1")
+
+            def Share(size):
+                """The length of the link to that much noise, negative when it was refused."""
+                self.Type(EditorText(noise[:size]))
+                self.browser.run(SHARE)
+                return Until(lambda: self.browser.run(READ_SHARE))
+            size = 45000
+            size += (LONGEST_LINK - Share(size)) * 3 // 4
+            while Share(size) > 0:
+                size += 1
+            while (longest := Share(size - 1)) < 0:
+                size -= 1
+            self.assertTrue(0 < longest <= LONGEST_LINK < -Share(size))
         self.browser.run("document.getElementById('revert').click();")
         self.assertIsNone(self.browser.run("return localStorage.getItem('zumbrel-draft');"))
 
