@@ -27,7 +27,7 @@ class Selenium:
 
     def keys(self, *strokes):
         """Presses keys where the focus is: ("down", key), ("up", key) or
-        ("pause", seconds)."""
+        ("pause", seconds); a key left down stays down until a later call."""
         chain = webdriver.ActionChains(self.driver)
         for what, value in strokes:
             {"down": chain.key_down, "up": chain.key_up, "pause": chain.pause}[what](value)
@@ -149,7 +149,9 @@ class Firefox:
                    else {"type": kinds[what], "value": value} for what, value in strokes]
         self.send("input.performActions", {"context": self.context,
                                            "actions": [{"type": "key", "id": "keyboard", "actions": actions}]})
-        self.send("input.releaseActions", {"context": self.context})
+        # A key pressed last is held until a later call lets it go.
+        if strokes[-1][0] != "down":
+            self.send("input.releaseActions", {"context": self.context})
 
     def choose(self, element_id, paths):
         element = self.call("function (id) { return document.getElementById(id); }",
