@@ -146,7 +146,7 @@ function WalkerPlace() {
 
 again.addEventListener("click", StartWalk);
 for (const option of [optionA, optionNr]) {
-  option.addEventListener("change", () => { SetAddress(location.pathname + OptionsQuery()); StartWalk(); });
+  option.addEventListener("change", () => { SetAddress(location.pathname + OptionsQuery() + location.hash); StartWalk(); });
 }
 // The on-screen keys press and release the keyboard's own.
 for (const button of document.querySelectorAll("#touch button")) {
