@@ -8,18 +8,13 @@ const kLongestLink = 64 * 1024;
 const shareLink = document.getElementById("share-link");
 
 function Base64url(bytes) {
-  let binary = "";
-  for (let i = 0; i < bytes.length; i += 8192) binary += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
-  return btoa(binary).replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
+  return btoa(ByteString(bytes)).replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
 }
 
 // The bytes, or null where the text is not base64url without padding.
 function BytesOfBase64url(text) {
   if (!/^[A-Za-z0-9_-]*$/.test(text) || text.length % 4 === 1) return null;
-  const binary = atob(text.replace(/-/g, "+").replace(/_/g, "/"));
-  const bytes = new Uint8Array(binary.length);
-  for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
-  return bytes;
+  return BytesOfText(atob(text.replace(/-/g, "+").replace(/_/g, "/")));
 }
 
 async function Deflate(bytes) {

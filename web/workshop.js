@@ -28,10 +28,15 @@ const workshopSaid = document.getElementById("workshop-said");
 // as the symbol for one; a character typed beyond a byte is written as
 // UTF-8.
 const kReturnSymbol = "\u240d";
-function TextOfBytes(bytes) {
+// Each byte as the character of its code.
+function ByteString(bytes) {
   let text = "";
   for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
-  return text.replace(/\r/g, kReturnSymbol);
+  return text;
+}
+
+function TextOfBytes(bytes) {
+  return ByteString(bytes).replace(/\r/g, kReturnSymbol);
 }
 
 function BytesOfText(text) {
