@@ -14,11 +14,12 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: zumbrel-map [--check] [--lines FROM-TO] [-o OUT] [FILE]\n"
+    "Usage: zumbrel-map [--check] [--lines FROM-TO] [--largest BYTES] [-o OUT] [FILE]\n"
     "  Reads FILE (default maze.txt) as zumbrel does. Without --check, writes a\n"
     "  map of it as SVG to OUT (-o or --output), or to standard output: of\n"
     "  lines FROM to TO of the file with --lines, of all of it without. With\n"
-    "  --check, writes no map.\n"
+    "  --check, writes no map. With --largest, a map that would pass BYTES is\n"
+    "  given up, and OUT removed.\n"
     "  Problems go to standard error as FILE:LINE:COLUMN: message, the first ten\n"
     "  of each kind, then a count of the rest; with --check the status is 1\n"
     "  when there is any, 0 when there is none. A file that cannot be read,\n"
@@ -45,12 +46,21 @@ bool ParseLines(const char* text, int64_t& from, int64_t& to) {
   return a >= 1 && a <= b;
 }
 
+// BYTES, a whole number from 0.
+bool ParseBytes(const char* text, int64_t& bytes) {
+  char end = 0;
+  long long n = 0;
+  if (text == nullptr || sscanf(text, "%lld%c", &n, &end) != 1 || n < 0) return false;
+  bytes = n;
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   UseBinaryOutput();
   bool check = false;
-  int64_t fromLine = 1, toLine = INT64_MAX;
+  int64_t fromLine = 1, toLine = INT64_MAX, largest = INT64_MAX;
   const char* output = nullptr;
   int names = 0;
   for (int i = 1; i < argc; i++) {
@@ -63,6 +73,11 @@ int main(int argc, char** argv) {
     } else if (strcmp(argv[i], "--lines") == 0) {
       if (!ParseLines(argv[++i], fromLine, toLine)) {
         fprintf(stderr, "zumbrel-map: --lines needs FROM-TO, whole numbers from 1\n%s", kUsage);
+        return 2;
+      }
+    } else if (strcmp(argv[i], "--largest") == 0) {
+      if (!ParseBytes(argv[++i], largest)) {
+        fprintf(stderr, "zumbrel-map: --largest needs BYTES, a whole number\n%s", kUsage);
         return 2;
       }
     } else if (strcmp(argv[i], "-o") == 0 || strcmp(argv[i], "--output") == 0) {
@@ -119,7 +134,15 @@ int main(int argc, char** argv) {
   int64_t firstRow = cells.FirstRowOfLine(fromLine);
   int64_t endRow = toLine == INT64_MAX ? std::max<int64_t>(cells.Rows(), 1)
                                        : cells.FirstRowOfLine(toLine + 1);
-  WriteMapSvg(out, cells, firstRow, endRow);
+  bool whole = WriteMapSvg(out, cells, firstRow, endRow, largest);
+  if (!whole) {
+    if (out != stdout) {
+      fclose(out);
+      remove(output);
+    }
+    fprintf(stderr, "zumbrel-map: the map of %s would be more than %" PRId64 " bytes\n", gName, largest);
+    return 2;
+  }
   if (fflush(out) != 0 || ferror(out) || (out != stdout && fclose(out) != 0)) {
     fprintf(stderr, "zumbrel-map: cannot write the map: %s\n", strerror(errno));
     return 2;

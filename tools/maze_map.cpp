@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 
 #include "sim/steps.h"
@@ -374,8 +375,22 @@ int SquareOf(const MazeCells& cells, int64_t row, int64_t column) {
   return kind;
 }
 
+// The map's file and how many bytes have gone to it.
+struct SvgOut {
+  FILE* file;
+  int64_t written;
+};
+
+void Put(SvgOut& out, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = vfprintf(out.file, format, args);
+  va_end(args);
+  if (n > 0) out.written += n;
+}
+
 // One path of a kind over a band of rows, a rectangle a run of equal cells.
-void WriteBand(FILE* out, const MazeCells& cells, int square, int64_t firstRow, int64_t from,
+void WriteBand(SvgOut& out, const MazeCells& cells, int square, int64_t firstRow, int64_t from,
                int64_t to) {
   bool open = false;
   for (int64_t r = from; r < to; r++) {
@@ -385,22 +400,24 @@ void WriteBand(FILE* out, const MazeCells& cells, int square, int64_t firstRow, 
       if (SquareOf(cells, r, c) != square) continue;
       int64_t run = 1;
       while (c + run < length && SquareOf(cells, r, c + run) == square) run++;
-      if (!open) fprintf(out, "<path fill=\"%s\" d=\"", kColours[square]);
+      if (!open) Put(out, "<path fill=\"%s\" d=\"", kColours[square]);
       open = true;
-      fprintf(out, "M%lld %lldh%lldv1h-%lldz", static_cast<long long>(c),
-              static_cast<long long>(r - firstRow), static_cast<long long>(run),
-              static_cast<long long>(run));
+      Put(out, "M%lld %lldh%lldv1h-%lldz", static_cast<long long>(c),
+          static_cast<long long>(r - firstRow), static_cast<long long>(run),
+          static_cast<long long>(run));
       c += run - 1;
     }
   }
-  if (open) fprintf(out, "\"/>\n");
+  if (open) Put(out, "\"/>\n");
 }
 
 }  // namespace
 
 // Cells shrink with the maze, to 2 pixels, so that 509 by 10,000 cells
 // still open as an image 1,018 pixels wide.
-void WriteMapSvg(FILE* out, const MazeCells& cells, int64_t firstRow, int64_t endRow) {
+bool WriteMapSvg(FILE* file, const MazeCells& cells, int64_t firstRow, int64_t endRow,
+                 int64_t largest) {
+  SvgOut out = {file, 0};
   bool startShown = cells.startRow >= firstRow && cells.startRow < endRow;
   int64_t rows = endRow - firstRow, columns = startShown ? cells.startColumn + 1 : 0;
   for (int64_t r = firstRow; r < std::min(endRow, cells.Rows()); r++)
@@ -410,27 +427,31 @@ void WriteMapSvg(FILE* out, const MazeCells& cells, int64_t firstRow, int64_t en
   const int64_t kLegend = 28;
   int64_t size = std::clamp<int64_t>(1000 / std::max<int64_t>(std::max(rows, columns), 1), 2, 16);
   int64_t width = std::max<int64_t>(columns * size, 7 * 90), height = kLegend + rows * size;
-  fprintf(out, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%lld\" height=\"%lld\">\n",
+  Put(out, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%lld\" height=\"%lld\">\n",
           static_cast<long long>(width), static_cast<long long>(height));
-  fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#000000\"/>\n");
-  fprintf(out, "<g font-family=\"sans-serif\" font-size=\"12\" fill=\"#ffffff\">\n");
+  Put(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#000000\"/>\n");
+  Put(out, "<g font-family=\"sans-serif\" font-size=\"12\" fill=\"#ffffff\">\n");
   for (int k = 0; k <= kStartSquare; k++) {
-    fprintf(out, "<rect x=\"%d\" y=\"8\" width=\"12\" height=\"12\" fill=\"%s\"/>", k * 90 + 4,
+    Put(out, "<rect x=\"%d\" y=\"8\" width=\"12\" height=\"12\" fill=\"%s\"/>", k * 90 + 4,
             kColours[k]);
-    fprintf(out, "<text x=\"%d\" y=\"18\">%s</text>\n", k * 90 + 20, kNames[k]);
+    Put(out, "<text x=\"%d\" y=\"18\">%s</text>\n", k * 90 + 20, kNames[k]);
   }
-  fprintf(out, "</g>\n");
-  fprintf(out, "<g transform=\"translate(0 %lld) scale(%lld)\">\n",
+  Put(out, "</g>\n");
+  Put(out, "<g transform=\"translate(0 %lld) scale(%lld)\">\n",
           static_cast<long long>(kLegend), static_cast<long long>(size));
-  for (int64_t band = firstRow; band < firstRow + rows; band += kBandRows)
+  for (int64_t band = firstRow; band < firstRow + rows; band += kBandRows) {
+    // A map past the largest is given up as soon as a band passes it.
+    if (out.written > largest) return false;
     for (int square = 0; square <= kStartSquare; square++)
       WriteBand(out, cells, square, firstRow, band, std::min(band + kBandRows, firstRow + rows));
+  }
   // The start, ringed, whatever its cell holds.
   if (startShown)
-    fprintf(out,
+    Put(out,
             "<circle cx=\"%lld.5\" cy=\"%lld.5\" r=\"0.7\" fill=\"none\" stroke=\"#ffffff\" "
             "stroke-width=\"0.25\"/>\n",
             static_cast<long long>(cells.startColumn),
             static_cast<long long>(cells.startRow - firstRow));
-  fprintf(out, "</g>\n</svg>\n");
+  Put(out, "</g>\n</svg>\n");
+  return out.written <= largest;
 }

@@ -83,5 +83,7 @@ Reach FindReach(const MazeCells& cells);
 std::vector<MazeProblem> CheckMaze(const MazeCells& cells);
 
 // Writes the map of rows [firstRow, endRow) to out as SVG, one square a
-// cell, the start ringed. The caller checks out for errors.
-void WriteMapSvg(FILE* out, const MazeCells& cells, int64_t firstRow, int64_t endRow);
+// cell, the start ringed. False when it passed largest bytes, which stops it
+// soon after, short. The caller checks out for errors.
+bool WriteMapSvg(FILE* out, const MazeCells& cells, int64_t firstRow, int64_t endRow,
+                 int64_t largest = INT64_MAX);

@@ -187,3 +187,30 @@ TEST(MapTest, TheMapIsSvgWithOneSquarePerCell) {
     EXPECT_EQ(none.err.rfind("zumbrel-map: --lines needs FROM-TO, whole numbers from 1\n", 0), 0u);
   }
 }
+
+TEST(MapTest, AMapPastTheLargestIsGivenUp) {
+  // Many bands, so that the map stops long before its end.
+  std::string maze = "X";
+  for (int row = 0; row < 2000; row++) maze += "#.#.#.#.#.\n";
+  const size_t whole = RunMap(maze, "").out.size();
+  const std::string past = "zumbrel-map: the map of maze.txt would be more than " +
+                           std::to_string(whole - 1) + " bytes\n";
+  const struct {
+    std::string args;
+    int status;
+    const char* err;
+  } cases[] = {{"--largest " + std::to_string(whole) + " -o out.txt", 0, ""},
+               {"--largest " + std::to_string(whole - 1) + " -o out.txt", 2, past.c_str()},
+               {"--largest " + std::to_string(whole - 1), 2, past.c_str()},
+               {"--largest -1 -o out.txt", 2, "zumbrel-map: --largest needs BYTES, a whole number\n"},
+               {"--largest 9x -o out.txt", 2, "zumbrel-map: --largest needs BYTES, a whole number\n"}};
+  for (const auto& c : cases) {
+    Result result = RunMap(maze, c.args, "/dev/null");
+    EXPECT_EQ(result.status, c.status) << c.args;
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << c.args;
+    // The whole map, or no file at all.
+    EXPECT_EQ(result.out.size(), c.status == 0 ? whole : 0u) << c.args;
+  }
+  // Written to standard output, a map given up stops short.
+  EXPECT_LT(RunMap(maze, "--largest 10000").out.size(), 2 * 64 * 10 * 20u);
+}
