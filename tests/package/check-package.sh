@@ -58,6 +58,14 @@ dsc="$(dirname "$deb")/zumbrel_$version.dsc"
 sources=$(tar -tJf "${dsc%.dsc}.tar.xz" | grep -v '/$' | sed "s|^zumbrel-$version/||" | sort)
 tracked=$(git -C "$root" ls-files | grep -v -E '(^|/)\.git[a-z]*$' | sort)
 [ "$sources" = "$tracked" ] || fail "the source package holds other files than git tracks: $(diff <(echo "$sources") <(echo "$tracked"))"
+# A tracked file missing from the tree stops the package, with its name.
+git clone -q "$root" "$work/clone"
+cp "$root/scripts/package" "$work/clone/scripts/package"
+rm "$work/clone/data/orb.txt"
+status=0
+said=$("$work/clone/scripts/package" 2>&1 >/dev/null) || status=$?
+[ "$status:$said" = "1:package: data/orb.txt is tracked by git but missing from the tree" ] ||
+  fail "with data/orb.txt missing, scripts/package gave status $status and said: $said"
 
 # No error or warning; the source at --pedantic too.
 findings=$(lintian "${deb%.deb}.changes" 2>&1 | grep -E '^[EW]:' || true)
