@@ -35,6 +35,7 @@ async function OpenFiles(files, folders = new Set()) {
   if (files.length === 0) return;
   const refusal = Refusal(files, folders);
   if (refusal) return Say(refusal, true);
+  const number = ++openNumber;
   const read = new Map();
   for (const file of files) {
     try {
@@ -43,6 +44,7 @@ async function OpenFiles(files, folders = new Set()) {
       return Say(file.name + " could not be read: " + error.message, true);
     }
   }
+  if (number !== openNumber) return;
   const maze = read.get("maze.txt");
   read.delete("maze.txt");
   if (maze) SetEditorBytes(maze);

@@ -6,6 +6,8 @@
 // them short.
 const kLongestLink = 64 * 1024;
 const shareLink = document.getElementById("share-link");
+const linkSaid = document.getElementById("link-said");
+const walkHeavy = document.getElementById("walk-heavy");
 
 function Base64url(bytes) {
   return btoa(ByteString(bytes)).replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
@@ -23,17 +25,17 @@ async function Deflate(bytes) {
 }
 
 // The inflated bytes, or a reason they cannot be had. Inflating stops as
-// soon as they pass the largest file, before more is kept.
-async function Inflate(bytes) {
+// soon as they pass largest, before more is kept.
+async function Inflate(bytes, largest) {
   const reader = new Blob([bytes]).stream().pipeThrough(new DecompressionStream("deflate-raw")).getReader();
   const parts = [];
   let size = 0;
   try {
     for (let part = await reader.read(); !part.done; part = await reader.read()) {
       size += part.value.length;
-      if (size > kLargestFile) {
+      if (size > largest) {
         reader.cancel();
-        return {refusal: "is more than " + kLargestFile + " bytes once inflated"};
+        return {refusal: "is more than " + largest + " bytes once inflated"};
       }
       parts.push(part.value);
     }
@@ -51,22 +53,75 @@ async function Inflate(bytes) {
 
 // The files a link carries: {maze, models} with maze null where it carries
 // none; {refusal} for a malformed link; null for an address that is no such
-// link.
+// link. The largest file's limit holds for all of them together, as for
+// files opened together.
 async function FilesOfLink(hash) {
   const fields = new URLSearchParams(hash.slice(1));
   const names = ["maze", ...kModelNames.map((name) => name.slice(0, -4))];
   if (!names.some((name) => fields.has(name))) return null;
-  let maze = null;
+  let maze = null, total = 0;
   const models = new Map();
   for (const name of names) {
     if (!fields.has(name)) continue;
     const deflated = BytesOfBase64url(fields.get(name));
-    const inflated = deflated ? await Inflate(deflated) : {refusal: "is not base64url"};
+    const inflated = deflated ? await Inflate(deflated, kLargestFile - total) : {refusal: "is not base64url"};
+    if (inflated.refusal && total > 0 && inflated.refusal.startsWith("is more than")) {
+      return {refusal: "This link's files are more than " + kLargestFile + " bytes together once inflated."};
+    }
     if (inflated.refusal) return {refusal: "This link's " + name + " " + inflated.refusal + "."};
+    total += inflated.bytes.length;
     if (name === "maze") maze = inflated.bytes;
     else models.set(name + ".txt", inflated.bytes);
   }
   return {maze: maze, models: models};
+}
+
+// What a link's models may give the game to draw in each frame, together;
+// the bundled seven have 17 polygons.
+const kLinkPolygons = 256;
+const kLinkVertices = 4096;
+
+// A count as the model reader takes it: decimal, octal (leading 0) or
+// hexadecimal (leading 0x).
+function CountOf(word) {
+  const hex = /^\+?0[xX]([0-9a-fA-F]+)$/.exec(word);
+  if (hex) return parseInt(hex[1], 16);
+  return /^\+?0[0-7]+$/.test(word) ? parseInt(word, 8) : /^\+?\d+$/.test(word) ? Number(word) : NaN;
+}
+
+// The polygons and vertices a model gives to draw, as its reader takes
+// them, counted only until they pass the link's budget: the polygon count,
+// the colour, then each polygon's vertex count and its x y z triples.
+function ModelLoad(bytes) {
+  const words = /\S+/g;
+  const text = ByteString(bytes);
+  const next = () => { const word = words.exec(text); return word && word[0]; };
+  const claimed = CountOf(next());
+  for (let i = 0; i < 3; i++) next();
+  let polygons = 0, vertices = 0;
+  while (polygons < claimed && polygons <= kLinkPolygons && vertices <= kLinkVertices) {
+    const count = CountOf(next());
+    if (!(count >= 0)) break;
+    polygons++;
+    vertices += count;
+    for (let i = 0; i < 3 * count && vertices <= kLinkVertices; i++) next();
+  }
+  return {claimed: claimed, polygons: polygons, vertices: vertices};
+}
+
+// The link's models past the budget together, named with their sizes, or
+// "" when they are within it.
+function HeavyModels(models) {
+  let polygons = 0, vertices = 0;
+  const sizes = [];
+  for (const [name, bytes] of models) {
+    const load = ModelLoad(bytes);
+    polygons += load.polygons;
+    vertices += load.vertices;
+    sizes.push(name + " (" + (load.claimed >= 0 ? load.claimed + " polygons, " : "") + bytes.length + " bytes)");
+  }
+  if (polygons <= kLinkPolygons && vertices <= kLinkVertices) return "";
+  return sizes.join(", ");
 }
 
 function SameBytes(a, b) {
@@ -110,20 +165,34 @@ function LeaveLink() {
 }
 
 // Walks the maze of the link in the address; a malformed one is refused,
-// and the bundled maze walked, the draft staying a draft. False when the
-// address is no such link.
+// and the bundled maze walked, the editor left as it was (the draft shown
+// when the page opens). Models that draw more than a link may are left out,
+// with a button to walk them all the same. Of links opened one after the
+// other, the latest wins. False when the address is no such link.
 async function OpenLink() {
+  const number = ++openNumber;
   const files = await FilesOfLink(location.hash);
+  // Marked for whoever waits on links: each link read, the latest or not.
+  performance.mark("zumbrel-link-read");
   if (!files) return false;
+  if (number !== openNumber) return true;
   if (files.refusal) {
     const draft = Draft();
-    if (draft !== null) SetEditorText(draft);
+    if (editor.value === "" && !heldMaze && draft !== null) SetEditorText(draft);
     Walk(null, new Map(), "the bundled maze");
     Say(files.refusal + " The bundled maze is walked instead.", true);
     return true;
   }
   if (files.maze) SetEditorBytes(files.maze);
-  Walk(files.maze, files.models, "the maze of the link");
+  const heavy = HeavyModels(files.models);
+  Walk(files.maze, heavy ? new Map() : files.models, heavy ? "the maze of the link, with the bundled models" : "the maze of the link");
+  if (heavy) {
+    linkSaid.hidden = false;
+    linkSaid.firstChild.textContent = "This link's models " + heavy + " draw more than a link may (" + kLinkPolygons +
+        " polygons, " + kLinkVertices + " vertices together), which could hold up the page: the bundled models are " +
+        "walked instead. ";
+    walkHeavy.onclick = () => Walk(files.maze, files.models, "the maze of the link, with its own models");
+  }
   return true;
 }
 

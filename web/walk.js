@@ -23,6 +23,7 @@ let bundledFiles = null;   // file name -> the bundled bytes, once a walk has st
 let walk = null;           // the game now running, once started
 let walkNumber = 0;        // which start the running walk came from
 const walkStarted = [];    // told of each game started, before it runs
+let openNumber = 0;        // each opening of files, a link or a new maze: the latest wins
 
 function Say(text, fatal) {
   state.textContent = text;
@@ -85,6 +86,7 @@ function FocusCanvas() {
 // Walks the maze and models given, the bundled files filling in the rest;
 // say names them in the state line.
 function Walk(maze, models, say) {
+  document.getElementById("link-said").hidden = true;
   walkMaze = maze;
   walkModels = models;
   walkSay = say;

@@ -73,9 +73,11 @@ function LineCount(bytes) {
   return lines;
 }
 
-// Puts a maze in the editor, as if typed there, except that no draft is
+// Puts a maze in the editor, the text it replaces kept first; no draft is
 // kept of a maze that came whole.
 function SetEditorBytes(bytes) {
+  KeepEditorText();
+  edited = false;
   const lines = LineCount(bytes);
   heldMaze = bytes.length > kLargestEdited || lines > kMostLinesEdited ? bytes : null;
   editor.readOnly = heldMaze !== null;
@@ -88,8 +90,10 @@ function SetEditorBytes(bytes) {
   CheckSoon(0);
 }
 
-// Puts the text of a draft in the editor.
+// Puts the text of a draft in the editor, the text it replaces kept first.
 function SetEditorText(text) {
+  KeepEditorText();
+  edited = true;
   heldMaze = null;
   editor.readOnly = false;
   editor.placeholder = "";
@@ -141,10 +145,11 @@ async function Check() {
   performance.measure("zumbrel-check-run", {start: start, duration: check.ran});
   ShowProblems(check.lines, check.status);
   mapFrame.setAttribute("aria-busy", "true");
-  const map = await mapper.Run(["zumbrel-map", "-o", "map.svg", "maze.txt"], files, ["map.svg"]);
+  const map = await mapper.Run(["zumbrel-map", "--largest", String(kLargestMap), "-o", "map.svg", "maze.txt"],
+                               files, ["map.svg"]);
   if (!map) return;
   mapFrame.removeAttribute("aria-busy");
-  ShowMap(map.files["map.svg"]);
+  ShowMap(map.files["map.svg"], map.lines);
 }
 
 // Each line as the tool printed it; one that names a place moves the caret
@@ -169,16 +174,18 @@ function ShowProblems(lines, status) {
 }
 
 // The tool's map, scaled to fit its box, with the page's marker laid over
-// it in the same units.
+// it in the same units; or, where the tool gave up a map past the largest,
+// why there is none.
 let mapScale = 0;
-function ShowMap(svg) {
+function ShowMap(svg, lines) {
   mapBox.textContent = "";
   mapScale = 0;
   marker.hidden = true;
-  if (!svg) return;
-  if (svg.length > kLargestMap) {
-    mapBox.textContent = "The map of a maze this large is left out: its " + svg.length +
-                         " bytes of SVG are more than the " + kLargestMap + " the page draws.";
+  if (!svg) {
+    if (lines.some((line) => line.startsWith("zumbrel-map: the map of maze.txt would be more than"))) {
+      mapBox.textContent = "The map of a maze this large is left out: it would be more than the " + kLargestMap +
+                           " bytes of SVG the page draws.";
+    }
     return;
   }
   mapBox.innerHTML = new TextDecoder().decode(svg);
@@ -218,14 +225,20 @@ function KeepDraftSoon() {
   draftTimer = setTimeout(KeepDraft, kDraftPause);
 }
 
+// A maze too large to show is never written over a draft.
 function KeepDraft() {
   clearTimeout(draftTimer);
   draftTimer = 0;
+  if (heldMaze) return;
   try {
     localStorage.setItem(kDraftKey, editor.value);
   } catch (e) {
     workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
   }
+}
+
+function FlushDraft() {
+  if (draftTimer) KeepDraft();
 }
 
 function Draft() {
@@ -265,8 +278,9 @@ async function Generate(form) {
   args.push("-o", "maze.txt");
   workshopSaid.textContent = "Making a maze…";
   const start = performance.now();
+  const number = ++openNumber;
   const made = await generator.Run(args, {}, ["maze.txt"]);
-  if (!made) return;
+  if (!made || number !== openNumber) return;
   performance.measure("zumbrel-generate", {start: start});
   performance.measure("zumbrel-generate-run", {start: start, duration: made.ran});
   if (made.status !== 0) {
@@ -285,22 +299,26 @@ async function Generate(form) {
   Walk(EditorBytes(), walkModels, "the new maze");
 }
 
-// The bundled maze and models again, and no draft.
+// The bundled maze and models again, and no draft: the text replaced is
+// kept in the list.
 function BackToBundled() {
+  ++openNumber;
+  KeepEditorText();
   ClearDraft();
   if (bundledFiles) SetEditorBytes(bundledFiles.get("maze.txt"));
   Walk(null, new Map(), "the bundled maze");
 }
 
 editor.addEventListener("input", () => {
+  edited = true;
   ShowCaret();
   CheckSoon(kCheckPause);
   KeepDraftSoon();
   LeaveLink();
 });
 for (const moved of ["keyup", "click", "focus"]) editor.addEventListener(moved, ShowCaret);
-window.addEventListener("pagehide", () => { if (draftTimer) KeepDraft(); });
-document.addEventListener("visibilitychange", () => { if (document.hidden && draftTimer) KeepDraft(); });
+window.addEventListener("pagehide", FlushDraft);
+document.addEventListener("visibilitychange", () => { if (document.hidden) FlushDraft(); });
 document.getElementById("walk-this").addEventListener("click", () => Walk(EditorBytes(), walkModels, "the maze in the editor"));
 document.getElementById("save").addEventListener("click", Save);
 document.getElementById("revert").addEventListener("click", BackToBundled);

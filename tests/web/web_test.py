@@ -375,6 +375,94 @@ class Page(unittest.TestCase):
         self.browser.run("document.getElementById('revert').click();")
         self.assertIsNone(self.browser.run("return localStorage.getItem('zumbrel-draft');"))
 
+    def test_nothing_typed_is_lost(self):
+        self.Open()
+        small = b"#####\n#X..#\n#####\n"
+        generate = """const form = document.getElementById('generate');
+            for (const field of form.elements) if (field.name) field.value = {width: '21', seed: '5'}[field.name] || '';
+            form.requestSubmit();"""
+        kept = lambda: self.browser.run("return Array.from(document.querySelectorAll('#drafts li'), (li) => li.textContent);")
+        for what, replace in [("a link", f"location.hash = {json.dumps(Link(maze=Deflated(small)))};"),
+                              ("a file opened", None),
+                              ("New maze", generate),
+                              ("a text put back", "document.querySelector('#drafts li:nth-of-type(2) button').click();"),
+                              ("Back to the bundled maze", "document.getElementById('revert').click();"),
+                              ("Walk the bundled maze", "document.getElementById('bundled').click();")]:
+            with self.subTest(what):
+                edit = f"##### {what}\n#X.O#\n#####\n"
+                self.Type(edit)
+                if replace:
+                    self.browser.run(replace)
+                else:
+                    self.OpenFiles({"maze.txt": small})
+                Until(lambda: self.browser.run(READ_EDITOR) != edit)
+                # Kept at once, the pending draft with it, and put back from the list.
+                self.assertIn(f'"##### {what}"', kept()[0])
+                self.assertIn(edit, self.browser.run("return JSON.parse(localStorage.getItem('zumbrel-kept')).map((e) => e.text);"))
+                replaced = self.browser.run(READ_EDITOR)
+                self.browser.run("document.querySelector('#drafts li button').click();")
+                self.assertEqual(self.browser.run(READ_EDITOR), edit)
+                self.assertEqual(self.browser.run("return JSON.parse(localStorage.getItem('zumbrel-kept'))[0].text;"), replaced)
+        with self.subTest("typed while New maze runs"):
+            edit = "##### typed meanwhile\n#X..#\n#####\n"
+            self.browser.run(generate)
+            self.Type(edit)
+            Until(lambda: self.browser.run(READ_EDITOR) != edit or "Making" not in
+                  self.browser.run("return document.getElementById('workshop-said').textContent;"))
+            self.assertTrue(self.browser.run(READ_EDITOR) == edit or '"##### typed meanwhile"' in kept()[0])
+        with self.subTest("a held maze, then a reload"):
+            edit = "##### before a held maze\n#X..#\n#####\n"
+            self.Type(edit)
+            self.browser.run(f"location.hash = {json.dumps(Link(maze=Deflated(b'#' * 1048577)))};")
+            Until(lambda: self.browser.run("return document.getElementById('maze-text').readOnly;"))
+            listed = kept()
+            self.browser.open("about:blank")
+            self.Open()
+            self.assertEqual((self.browser.run(READ_EDITOR), kept()), (edit, listed))
+        with self.subTest("two links in a row: the latest wins"):
+            self.browser.run(f"""performance.clearMarks();
+                location.hash = {json.dumps(Link(maze=Deflated(b'#' * LARGEST_FILE)))};
+                setTimeout(() => {{ location.hash = {json.dumps(Link(maze=Deflated(small)))}; }}, 0);""")
+            Until(lambda: self.browser.run("return performance.getEntriesByName('zumbrel-link-read').length == 2;"))
+            self.assertEqual(self.browser.run(READ_EDITOR), EditorText(small))
+        self.browser.run("history.replaceState(null, '', location.pathname); localStorage.clear();")
+
+    def test_a_strangers_link_is_bounded(self):
+        def Model(polygons, vertices):
+            return f"{polygons} 1 1 1 ".encode() + b" ".join(f"{vertices} ".encode() + b"0 0 0 " * vertices for _ in range(polygons))
+
+        bundled = {name[:-4]: pathlib.Path(DATA, name).read_bytes() for name in ["maze.txt"] + MODELS}
+        padded = dict(bundled, maze=bundled["maze"] + b"\n" * (LARGEST_FILE - sum(map(len, bundled.values()))))
+        heavy = ("This link's models wall.txt ({} polygons, {} bytes) draw more than a link may (256 polygons, 4096 "
+                 "vertices together), which could hold up the page: the bundled models are walked instead. "
+                 "Walk with the link's models")
+        together = f"This link's files are more than {LARGEST_FILE} bytes together once inflated. The bundled maze is walked instead."
+        for what, files, said in [("256 polygons", {"wall": Model(256, 1)}, None),
+                                  ("257 polygons", {"wall": Model(257, 1)}, heavy.format(257, len(Model(257, 1)))),
+                                  ("4096 vertices", {"wall": Model(2, 2048)}, None),
+                                  ("4097 vertices", {"wall": Model(1, 4097)}, heavy.format(1, len(Model(1, 4097)))),
+                                  ("eight files of 16 MiB together", padded, None),
+                                  ("and a byte more", dict(padded, maze=padded["maze"] + b"\n"), together)]:
+            with self.subTest(what):
+                self.browser.open("about:blank")
+                out, state, _ = self.Open(Link(**{name: Deflated(data) for name, data in {"maze": bundled["maze"], **files}.items()}))
+                if said == together:
+                    self.assertEqual(state, said)
+                    continue
+                link_said = self.browser.run("const p = document.getElementById('link-said'); return !p.hidden && p.textContent;")
+                self.assertEqual(link_said, said or False)
+                if said:
+                    self.assertEqual(StartupLines(out), RunNative({})[0])
+                    walk = self.browser.run(READ_PAGE)[4]
+                    self.browser.run("document.getElementById('walk-heavy').click();")
+                    out, state, _ = self.WaitForWalk(after=walk)
+                    self.assertEqual(state, "Walking the maze of the link, with its own models.")
+        with self.subTest("a map the page will not show is never made"):
+            self.Open()
+            self.Type("X" + ("#." * 254 + "\n") * 1000)
+            self.assertEqual(Until(lambda: self.browser.run("return document.getElementById('map').textContent;")),
+                             "The map of a maze this large is left out: it would be more than the 4194304 bytes of SVG the page draws.")
+
     def test_restarts_leave_nothing_behind(self):
         if self.browser.listeners() is None:
             self.skipTest(f"{ENGINE.name}'s driver cannot count the page's listeners")
