@@ -8,9 +8,12 @@ rates from the last frame report each printed, measures each engine's time
 from opening the page to its first frame five times; times the check of a
 1 MB maze and the generator at 509 by 2,000 in the Linux tools and in each
 engine's workshop, and how long a keystroke in the editor takes to be painted
-while such a check runs; and writes the measured part of the "In a browser"
+while such a check runs; the slowest answer to a script call, and the
+browser's peak memory over the bundled maze's, while each hostile link is
+opened; and writes the measured part of the "In a browser"
 section of PERFORMANCE.md, leaving its prose alone.
 """
+import base64
 import json
 import datetime
 import gzip
@@ -23,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 from sections import WriteSection
 
@@ -139,6 +143,68 @@ def Workshop(browser, maze):
     return seconds(checks), seconds(runs), seconds(made), seconds(making), max(painted["idle"]), max(painted["busy"])
 
 
+def Deflated(data):
+    deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
+    return base64.urlsafe_b64encode(deflate.compress(data) + deflate.flush()).decode().rstrip("=")
+
+
+def Model(polygons):
+    return f"{polygons} 1 1 1 ".encode() + b" ".join(b"3 0 0 0 1 0 0 0 1 0" for _ in range(polygons))
+
+
+# Links a stranger might send: models that would take the page's frames,
+# eight files past the page's limit together, a map of hundreds of
+# megabytes.
+HOSTILE = [("a wall of 950 polygons", "#maze=" + Deflated(b"X.\n") + "&wall=" + Deflated(Model(950))),
+           ("a wall of 10,000 polygons", "#maze=" + Deflated(b"X.\n") + "&wall=" + Deflated(Model(10000))),
+           ("eight files of 2.1 MB", "#" + "&".join(f"{name}={Deflated(b' ' * (2 << 20) + b'1')}" for name in
+                                                   ["maze", "space", "wall", "door", "start", "orb", "tele", "ped"])),
+           ("a 16 MiB checkerboard", "#maze=" + Deflated(b"X" + (b"#." * 254 + b"\n") * 32960))]
+HOSTILE_SECONDS = 10
+
+
+def Memory():
+    """The resident bytes of every process this one started, and theirs."""
+    children, total = {}, 0
+    for stat in pathlib.Path("/proc").glob("[0-9]*/stat"):
+        try:
+            fields = stat.read_text().rsplit(")", 1)[1].split()
+            children.setdefault(int(fields[1]), []).append((int(stat.parent.name), int(fields[21]) * 4096))
+        except (OSError, IndexError, ValueError):
+            pass
+    stack = [os.getpid()]
+    while stack:
+        for pid, rss in children.get(stack.pop(), []):
+            total += rss
+            stack.append(pid)
+    return total
+
+
+def Hostile(browser):
+    """For each hostile link: the slowest answer to a script call in the
+    seconds after it is opened, in seconds, and the peak memory over the
+    bundled maze's, in MB."""
+    address = pathlib.Path(PAGE).as_uri()
+    browser.open(address)
+    Waited(browser, "return document.getElementById('check-said').textContent.startsWith('No problems');")
+    bundled = Memory()
+    figures = {}
+    for what, link in HOSTILE:
+        browser.open("about:blank")
+        browser.open(address + link)
+        slowest, peak = 0, 0
+        end = time.monotonic() + HOSTILE_SECONDS
+        while time.monotonic() < end:
+            start = time.monotonic()
+            browser.run("return 1;")
+            slowest = max(slowest, time.monotonic() - start)
+            peak = max(peak, Memory())
+            time.sleep(0.05)
+        figures[what] = (slowest, (peak - bundled) / 1e6)
+    browser.run("localStorage.clear();")
+    return figures
+
+
 def FirstFrame(browser):
     """Milliseconds from opening the page to its first frame."""
     end = time.monotonic() + DEADLINE
@@ -155,6 +221,7 @@ def Browser(engine, maze):
     browser = engine()
     try:
         workshop = Workshop(browser, maze)
+        hostile = Hostile(browser)
         address = pathlib.Path(PAGE).as_uri()
         first = []
         for _ in range(FIRST_FRAME_LOADS):
@@ -163,7 +230,7 @@ def Browser(engine, maze):
         browser.open(address)
         time.sleep(SECONDS)
         rates = LastRates(browser.run("return document.getElementById('output').textContent;"))
-        return rates, statistics.median(first), browser.version, workshop
+        return rates, statistics.median(first), browser.version, workshop, hostile
     finally:
         browser.quit()
 
@@ -172,11 +239,13 @@ def Section(native, tools, browsers, weight):
     verdict = lambda ok: "met" if ok else "not met"
     rows = "\n".join(f"| {name} {version} | {rates[0]:g} | {rates[1]:g} | {rates[0] / native[0]:.2f} | "
                      f"{rates[1] / native[1]:.2f} | {first / 1000:.2f} s ({verdict(first <= 1000)}) |"
-                     for name, (rates, first, version, _) in browsers.items())
+                     for name, (rates, first, version, *_) in browsers.items())
     tool_rows = "\n".join(f"| {name} {version} | {check:.3f} s | {check / tools[0]:.2f} ({verdict(check <= 2 * tools[0])}) | "
                           f"{check_run:.3f} s | {made:.3f} s | {made / tools[1]:.2f} ({verdict(made <= 2 * tools[1])}) | "
                           f"{made_run:.3f} s | {idle:.0f} ms | {busy:.0f} ms ({verdict(busy <= 50)}) |"
-                          for name, (_, _, version, (check, check_run, made, made_run, idle, busy)) in browsers.items())
+                          for name, (_, _, version, (check, check_run, made, made_run, idle, busy), _) in browsers.items())
+    hostile_rows = "\n".join(f"| {name} {version} | " + " | ".join(f"{slowest:.2f} s, {grown:,.0f} MB" for slowest, grown in hostile.values()) + " |"
+                             for name, (_, _, version, _, hostile) in browsers.items())
     return f"""{SECTION}
 
 Run: {datetime.datetime.now(datetime.timezone.utc).isoformat(timespec='seconds')}, each walk for {SECONDS:g} seconds.
@@ -197,6 +266,14 @@ event to the task after the next frame.
 |---|---:|---:|---:|---:|---:|---:|---:|---:|
 | Linux tools | {tools[0]:.3f} s | 1.00 | | {tools[1]:.3f} s | 1.00 | | | |
 {tool_rows}
+
+Hostile links: the slowest answer to a script call in the {HOSTILE_SECONDS} seconds after each is
+opened (within 2 s), and the browser's peak memory over the bundled maze's then, all its
+processes' resident memory (within 700 MiB).
+
+| | {" | ".join(what for what, _ in HOSTILE)} |
+|---|{"---:|" * len(HOSTILE)}
+{hostile_rows}
 """
 
 

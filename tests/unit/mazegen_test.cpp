@@ -80,6 +80,11 @@ TEST(MazegenTest, EveryMazeChecksClean) {
       std::vector<MazeProblem> problems = CheckMaze(cells);
       EXPECT_TRUE(problems.empty()) << c.width << "x" << c.height << " seed " << seed << ": "
                                     << problems[0].text << "\n" << text;
+      // Each thing asked for, placed once, none over another.
+      const int counts[] = {1, c.doors, c.orbs, c.pedestals, c.teleports};
+      for (int k = 0; k < 5; k++)
+        EXPECT_EQ(std::count(text.begin(), text.end(), "XDOPT"[k]), counts[k])
+            << "XDOPT"[k] << " in " << c.width << "x" << c.height << " seed " << seed;
     }
 }
 

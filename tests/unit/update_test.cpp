@@ -109,7 +109,9 @@ TEST(DrawBelowTest, EveryIndexCanComeUp) {
                // Past the last whole span of counts, from its first value on: drawn again.
                {51480, 32767, {32767, 32767, 7, 9}, (7 * 32768 + 9) % 51480},
                {51480, 32767, {32767, 9304, 7, 9}, (7 * 32768 + 9) % 51480},
-               {20000, 32767, {20000, 19999}, 19999}, {20000, 2147483647, {20000}, 0}};
+               {20000, 32767, {20000, 19999}, 19999}, {20000, 2147483647, {20000}, 0},
+               // glibc's largest draw, taken as it comes, not drawn again.
+               {20000, 2147483647, {2147483647}, 2147483647 % 20000}};
   for (const auto& c : cases) {
     draws = c.draws, next = 0;
     EXPECT_EQ(DrawBelow(c.count, [] { return draws[next++]; }, c.drawMax), c.index) << c.count;

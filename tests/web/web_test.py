@@ -36,7 +36,7 @@ NO_WEBGL = ("This browser gives the page no WebGL, which the game draws with. Tu
 READ_PAGE = """const state = document.getElementById('state');
   const out = Array.from(document.getElementById('output').childNodes).filter((n) => n.nodeType == 3);
   return [out.map((n) => n.data).join(''), state.textContent, state.className,
-          document.getElementById('again').hidden, Number(state.dataset.walk)];"""
+          document.getElementById('again').hidden, Number(state.dataset.walk || 0)];"""
 # How many of the canvas's pixels are lit, and the picture.
 READ_CANVAS = """const copy = document.createElement('canvas');
   copy.width = copy.height = 500;
@@ -229,6 +229,13 @@ class Page(unittest.TestCase):
         # ticks that would have moved the walker.
         reports = lambda: self.browser.run(READ_PAGE)[0].count("Average fps")
         Until(reports)
+        # A key held as the canvas loses the focus is let go: the picture
+        # stands still from the next report on.
+        self.browser.keys(("down", "j"))
+        self.browser.run("document.getElementById('option-nr').focus()")
+        after = reports()
+        Until(lambda: reports() > after)
+        self.browser.keys(("up", "j"))
         picture = self.Canvas(more_than=5000)
         # Typed in the editor or pressed on a box, they never reach the walk.
         self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
@@ -283,14 +290,18 @@ class Page(unittest.TestCase):
             self.assertEqual(self.browser.run("const e = document.activeElement; return [e.id, e.selectionStart];"),
                              ["maze-text", at])
         for what, fields, status in [("a new maze", {"width": "41", "height": "21", "seed": "9", "teleports": "3"}, 0),
-                                     ("a width the tool refuses", {"width": "2", "seed": "abc"}, 1)]:
+                                     ("a width the tool refuses", {"width": "2", "seed": "abc"}, 1),
+                                     ("two at once: the later", {"width": "41", "seed": "10"}, 0)]:
             with self.subTest(what):
                 before = self.browser.run(READ_EDITOR)
                 walk = self.browser.run(READ_PAGE)[4]
-                self.browser.run(f"""const form = document.getElementById('generate'), fields = {json.dumps(fields)};
-                    for (const field of form.elements) if (field.name) field.value = fields[field.name] || '';
-                    document.getElementById('workshop-said').textContent = '';
-                    form.requestSubmit();""")
+                first = {"width": "41", "seed": "9"} if what.startswith("two") else fields
+                self.browser.run(f"""const form = document.getElementById('generate');
+                    for (const fields of [{json.dumps(first)}, {json.dumps(fields)}]) {{
+                      for (const field of form.elements) if (field.name) field.value = fields[field.name] || '';
+                      document.getElementById('workshop-said').textContent = '';
+                      form.requestSubmit();
+                    }}""")
                 run = subprocess.run([MAZEGEN] + [a for name, v in fields.items() for a in ("--" + name, v)],
                                      capture_output=True)
                 self.assertEqual(run.returncode, status)
@@ -301,12 +312,17 @@ class Page(unittest.TestCase):
                 else:
                     self.WaitForWalk(after=walk)
                     self.assertEqual(self.browser.run(READ_EDITOR), EditorText(run.stdout))
-        with self.subTest("Save gives the text's bytes"):
-            saved = b"#####\r\n#X\xe9.#\n#####"
-            self.Type(EditorText(saved) + "\u0100")
-            self.browser.run(SAVE)
-            self.assertEqual(bytes(Until(lambda: self.browser.run("return window.saved;"))), saved + "\u0100".encode())
-            self.assertEqual(self.browser.run("return window.savedAs;"), "maze.txt")
+        for what, typed, opened in [("typed", b"#####\r\n#X\xe9.#\n#####", "\u0100"),
+                                    ("opened, lines ending in CR LF", b"###\r\n#X#\r\n###\r\n", None),
+                                    ("typed past U+FFFF", b"#X#", "\U0001F600")]:
+            with self.subTest("Save gives the text's bytes: " + what):
+                if opened is None:
+                    self.WaitForWalk(after=self.OpenFiles({"maze.txt": typed}))
+                else:
+                    self.Type(EditorText(typed) + opened)
+                self.browser.run(SAVE)
+                self.assertEqual(bytes(Until(lambda: self.browser.run("return window.saved;"))), typed + (opened or "").encode())
+                self.assertEqual(self.browser.run("return window.savedAs;"), "maze.txt")
 
         # The limits of the editor, beyond which a maze is held as it is, unshown.
         for what, maze, held in [("the largest maze edited", b"#" * 1048576, False), ("a byte more", b"#" * 1048577, True),
@@ -333,6 +349,7 @@ class Page(unittest.TestCase):
                              ("Walking the maze of the link.", True))
         for link, refusal in [(Link(maze=b"\xff"), "This link's maze is not raw DEFLATE."),
                               ("#maze=AB$D", "This link's maze is not base64url."),
+                              ("#maze=AAAAA", "This link's maze is not base64url."),
                               (Link(maze=Deflated(b"\n" * (LARGEST_FILE + 1))),
                                f"This link's maze is more than {LARGEST_FILE} bytes once inflated.")]:
             with self.subTest(refusal):
@@ -365,6 +382,8 @@ class Page(unittest.TestCase):
                 self.Type(EditorText(noise[:size]))
                 self.browser.run(SHARE)
                 return Until(lambda: self.browser.run(READ_SHARE))
+            # With an option in the address too, so that it holds for any path.
+            self.browser.run("document.getElementById('option-a').click();")
             size = 45000
             size += (LONGEST_LINK - Share(size)) * 3 // 4
             while Share(size) > 0:
@@ -372,6 +391,7 @@ class Page(unittest.TestCase):
             while (longest := Share(size - 1)) < 0:
                 size -= 1
             self.assertTrue(0 < longest <= LONGEST_LINK < -Share(size))
+            self.browser.run("document.getElementById('option-a').click();")
         self.browser.run("document.getElementById('revert').click();")
         self.assertIsNone(self.browser.run("return localStorage.getItem('zumbrel-draft');"))
 
