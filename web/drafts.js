@@ -81,16 +81,14 @@ function ShowKept() {
 // its place.
 function PutBack(index) {
   const [entry] = kept.splice(index, 1);
-  FlushDraft();
-  if (!heldMaze) {
-    edited = false;
-    AddKept(editor.value);
-  } else {
+  if (heldMaze) {
     StoreKept();
     ShowKept();
+  } else {
+    AddKept(editor.value);
   }
+  edited = false;
   SetEditorText(entry.text);
-  edited = true;
   KeepDraft();
   LeaveLink();
 }

@@ -6,7 +6,6 @@
 // them short.
 const kLongestLink = 64 * 1024;
 const shareLink = document.getElementById("share-link");
-const linkSaid = document.getElementById("link-said");
 const walkHeavy = document.getElementById("walk-heavy");
 
 function Base64url(bytes) {
@@ -24,8 +23,8 @@ async function Deflate(bytes) {
   return new Uint8Array(await new Response(stream).arrayBuffer());
 }
 
-// The inflated bytes, or a reason they cannot be had. Inflating stops as
-// soon as they pass largest, before more is kept.
+// The inflated bytes, or a reason they cannot be had, or tooLarge once
+// they pass largest: inflating stops there, before more is kept.
 async function Inflate(bytes, largest) {
   const reader = new Blob([bytes]).stream().pipeThrough(new DecompressionStream("deflate-raw")).getReader();
   const parts = [];
@@ -35,7 +34,7 @@ async function Inflate(bytes, largest) {
       size += part.value.length;
       if (size > largest) {
         reader.cancel();
-        return {refusal: "is more than " + largest + " bytes once inflated"};
+        return {tooLarge: true};
       }
       parts.push(part.value);
     }
@@ -65,8 +64,9 @@ async function FilesOfLink(hash) {
     if (!fields.has(name)) continue;
     const deflated = BytesOfBase64url(fields.get(name));
     const inflated = deflated ? await Inflate(deflated, kLargestFile - total) : {refusal: "is not base64url"};
-    if (inflated.refusal && total > 0 && inflated.refusal.startsWith("is more than")) {
-      return {refusal: "This link's files are more than " + kLargestFile + " bytes together once inflated."};
+    if (inflated.tooLarge) {
+      return {refusal: total > 0 ? "This link's files are more than " + kLargestFile + " bytes together once inflated."
+                                 : "This link's " + name + " is more than " + kLargestFile + " bytes once inflated."};
     }
     if (inflated.refusal) return {refusal: "This link's " + name + " " + inflated.refusal + "."};
     total += inflated.bytes.length;

@@ -14,6 +14,7 @@ const optionA = document.getElementById("option-a");
 const optionNr = document.getElementById("option-nr");
 const again = document.getElementById("again");
 const bundled = document.getElementById("bundled");
+const linkSaid = document.getElementById("link-said");  // what a link's walk left out
 let canvas = document.getElementById("canvas");
 
 let walkMaze = null;       // the maze's bytes, or null for the bundled maze
@@ -86,7 +87,7 @@ function FocusCanvas() {
 // Walks the maze and models given, the bundled files filling in the rest;
 // say names them in the state line.
 function Walk(maze, models, say) {
-  document.getElementById("link-said").hidden = true;
+  linkSaid.hidden = true;
   walkMaze = maze;
   walkModels = models;
   walkSay = say;
