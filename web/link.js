@@ -128,16 +128,21 @@ function SameBytes(a, b) {
   return a.length === b.length && a.every((byte, i) => byte === b[i]);
 }
 
+// The fragment that carries the maze and those of the models that are
+// not the same as in base: #maze=DATA&orb=DATA.
+async function Fragment(maze, models, base) {
+  let hash = "#maze=" + Base64url(await Deflate(maze));
+  for (const [name, bytes] of models) {
+    if (!base || !SameBytes(bytes, base.get(name))) hash += "&" + name.slice(0, -4) + "=" + Base64url(await Deflate(bytes));
+  }
+  return hash;
+}
+
 // The link to the editor's maze and the models given that are not the
 // bundled ones, shown, put in the address and copied; or, past the longest
 // link, Save offered instead.
 async function Share() {
-  let hash = "#maze=" + Base64url(await Deflate(EditorBytes()));
-  for (const [name, bytes] of walkModels) {
-    if (!bundledFiles || !SameBytes(bytes, bundledFiles.get(name))) {
-      hash += "&" + name.slice(0, -4) + "=" + Base64url(await Deflate(bytes));
-    }
-  }
+  const hash = await Fragment(EditorBytes(), walkModels, bundledFiles);
   const link = location.href.replace(/[?#].*$/, "") + OptionsQuery() + hash;
   if (link.length > kLongestLink) {
     shareLink.textContent = "";

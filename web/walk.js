@@ -20,10 +20,13 @@ let canvas = document.getElementById("canvas");
 let walkMaze = null;       // the maze's bytes, or null for the bundled maze
 let walkModels = new Map();  // model file name -> its bytes, where not the bundled
 let walkSay = "the bundled maze";
-let bundledFiles = null;   // file name -> the bundled bytes, once a walk has started
+let gameFiles = null;      // file name -> the bytes the game was built with, once a walk has started
+let pageFiles = new Map(); // file name -> the bytes an exported page holds in their place
+let bundledFiles = null;   // file name -> the page's bundled bytes: the game's, and the page's over them
 let walk = null;           // the game now running, once started
 let walkNumber = 0;        // which start the running walk came from
 const walkStarted = [];    // told of each game started, before it runs
+const walkEnded = [];      // told as the running walk ends, or is replaced
 let openNumber = 0;        // each opening of files, a link or a new maze: the latest wins
 
 function Say(text, fatal) {
@@ -96,7 +99,10 @@ function Walk(maze, models, say) {
 
 // Each walk is a fresh instance of the game on a fresh canvas.
 function StartWalk() {
-  if (walk) walk.stop();
+  if (walk) {
+    for (const told of walkEnded) told();
+    walk.stop();
+  }
   walk = null;
   const number = ++walkNumber;
   state.dataset.walk = number;
@@ -121,6 +127,7 @@ function StartWalk() {
     },
     onExit: (status) => {
       if (number !== walkNumber) return;
+      for (const told of walkEnded) told();
       if (status === 0) Say("The walk has ended.");
       else Say(lastError || "The game ended with status " + status + ".", true);
       again.hidden = false;
@@ -129,10 +136,12 @@ function StartWalk() {
   }).then((game) => {
     if (number !== walkNumber) return game.stop();
     walk = game;
-    if (!bundledFiles) {
-      bundledFiles = new Map();
-      for (const name of ["maze.txt", ...kModelNames]) bundledFiles.set(name, game.FS.readFile(name));
+    if (!gameFiles) {
+      gameFiles = new Map();
+      for (const name of ["maze.txt", ...kModelNames]) gameFiles.set(name, game.FS.readFile(name));
+      bundledFiles = new Map([...gameFiles, ...pageFiles]);
     }
+    for (const [name, bytes] of pageFiles) game.FS.writeFile(name, bytes);
     for (const told of walkStarted) told(game);
     if (walkMaze !== null) game.FS.writeFile("maze.txt", walkMaze);
     for (const [name, bytes] of walkModels) game.FS.writeFile(name, bytes);

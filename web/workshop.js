@@ -6,7 +6,8 @@
 const kCheckPause = 300;
 // A map of more markup than this would hold up the page as it is drawn.
 const kLargestMap = 4 * 1024 * 1024;
-const kDraftKey = "zumbrel-draft";
+// An exported page keeps a draft of its own.
+const kDraftKey = "zumbrel-draft" + (exported ? "-" + Hash(exported) : "");
 // Past these a text area takes seconds to lay a maze out and to take each
 // keystroke: a larger maze is walked, checked, mapped, linked and saved as it
 // is, but not shown for editing.
@@ -258,13 +259,18 @@ function ClearDraft() {
   }
 }
 
-// The editor's text, byte for byte, as maze.txt.
-function Save() {
+// Hands the browser a file to keep.
+function Download(blob, name) {
   const link = document.createElement("a");
-  link.href = URL.createObjectURL(new Blob([EditorBytes()], {type: "text/plain"}));
-  link.download = "maze.txt";
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+
+// The editor's text, byte for byte, as maze.txt.
+function Save() {
+  Download(new Blob([EditorBytes()], {type: "text/plain"}), "maze.txt");
 }
 
 // A new maze from the tool, with the options the form gives; a field left

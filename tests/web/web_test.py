@@ -66,12 +66,13 @@ SHARE = """document.getElementById('share-link').textContent = document.getEleme
 READ_SHARE = """const link = document.getElementById('share-link').textContent;
   const refused = /would be (\\d+) bytes/.exec(document.getElementById('workshop-said').textContent);
   return link ? link.length : refused && -Number(refused[1]);"""
-# Save's file, caught as the page hands it to the browser.
-SAVE = """window.saved = null;
+# The next file the page hands to the browser, caught in base64, and its name.
+CATCH = """window.saved = null;
   const create = URL.createObjectURL;
-  URL.createObjectURL = (blob) => { blob.arrayBuffer().then((b) => { window.saved = Array.from(new Uint8Array(b)); }); return create(blob); };
-  HTMLAnchorElement.prototype.click = function () { window.savedAs = this.download; };
-  document.getElementById('save').click();"""
+  URL.createObjectURL = (blob) => { const r = new FileReader(); r.onload = () => { window.saved = r.result.split(',')[1]; };
+    r.readAsDataURL(blob); return create(blob); };
+  HTMLAnchorElement.prototype.click = function () { window.savedAs = this.download; };"""
+SAVE = CATCH + "document.getElementById('save').click();"
 
 
 def EditorText(data):
@@ -185,6 +186,12 @@ class Page(unittest.TestCase):
         if not getattr(self, "typed", False):
             self.typed = True
             self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
+
+    def Caught(self, browser=None):
+        """The file the page handed over, once it is whole, and its name."""
+        browser = browser or self.browser
+        data = Until(lambda: browser.run("return window.saved;"))
+        return base64.b64decode(data), browser.run("return window.savedAs;")
 
     def Press(self, *keys):
         for key in keys:
@@ -334,7 +341,7 @@ class Page(unittest.TestCase):
                 else:
                     self.Type(EditorText(typed) + opened)
                 self.browser.run(SAVE)
-                self.assertEqual(bytes(Until(lambda: self.browser.run("return window.saved;"))), typed + (opened or "").encode())
+                self.assertEqual(self.Caught()[0], typed + (opened or "").encode())
                 self.assertEqual(self.browser.run("return window.savedAs;"), "maze.txt")
 
         # The limits of the editor, beyond which a maze is held as it is, unshown.
@@ -484,6 +491,57 @@ class Page(unittest.TestCase):
             self.Type("X" + ("#." * 254 + "\n") * 1000)
             self.assertEqual(Until(lambda: self.browser.run("return document.getElementById('map').textContent;")),
                              "The map of a maze this large is left out: it would be more than the 4194304 bytes of SVG the page draws.")
+
+    def test_a_maze_exported_walks_in_a_fresh_browser(self):
+        self.Open()
+        made = lambda width, height: subprocess.run([MAZEGEN, "--width", width, "--height", height, "--seed", "4"],
+                                                    check=True, capture_output=True).stdout
+        for maze, name in [(made("25", "17"), "maze.html"), (made("509", "1200"), "maze.html"),
+                           (b"</script><!-- mine\n#X.O#</SCRIPT >\n#####\n", "script -- mine.html")]:
+            with self.subTest(name, size=len(maze)):
+                self.WaitForWalk(after=self.OpenFiles({"maze.txt": maze}))
+                self.browser.run(CATCH + "document.getElementById('export').click();")
+                page, saved_as = self.Caught()
+                self.assertEqual(saved_as, name)
+                self.assertLessEqual(len(zlib.compress(page, 9)), len(zlib.compress(pathlib.Path(PAGE).read_bytes(), 9)) + len(maze))
+                pathlib.Path(self.work, name).write_bytes(page)
+                fresh = ENGINE()
+                try:
+                    fresh.open(pathlib.Path(self.work, name).as_uri())
+                    read = lambda: fresh.run(READ_PAGE)[0]
+                    self.assertEqual(StartupLines(Until(lambda: LAST_MODEL_LINE in read() and read())),
+                                     RunNative({"maze.txt": maze})[0])
+                    # Its maze in the bundled one's place, and the page exported again the same.
+                    fresh.run(f"const text = {json.dumps('#')};" + TYPE + "document.getElementById('revert').click();")
+                    self.assertEqual(Until(lambda: fresh.run(READ_EDITOR) != "#" and fresh.run(READ_EDITOR)), EditorText(maze))
+                    fresh.run(CATCH + "document.getElementById('export').click();")
+                    self.assertEqual(self.Caught(fresh), (page, name))
+                finally:
+                    fresh.quit()
+
+    def test_a_walk_recorded_is_a_video(self):
+        self.Open("?nr")
+        if self.browser.run("return document.getElementById('record').disabled;"):
+            self.assertEqual(self.browser.run("return document.getElementById('record-said').textContent;"),
+                             "This browser cannot record video as WebM, so the walk cannot be recorded here.")
+            self.skipTest(f"{ENGINE.name} has no MediaRecorder for WebM")
+        picture = self.Canvas(more_than=5000)
+        for stop in [lambda: self.browser.run("document.getElementById('record').click();"), lambda: self.Press(ESCAPE)]:
+            with self.subTest(stop):
+                self.browser.run(CATCH + "document.getElementById('record').click();")
+                self.browser.keys(("down", "j"))
+                picture = self.Canvas(other_than=self.Canvas(other_than=picture))
+                self.browser.keys(("up", "j"))
+                # Pressed again, or the walk ends: the file comes either way.
+                stop()
+                video, name = self.Caught()
+                pathlib.Path(self.work, name).write_bytes(video)
+                probe = json.loads(subprocess.run(
+                    ["ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=codec_type,width,height,nb_read_frames",
+                     "-of", "json", name], cwd=self.work, check=True, capture_output=True).stdout)["streams"]
+                self.assertEqual((name, [(s["codec_type"], s["width"], s["height"]) for s in probe]),
+                                 ("zumbrel-walk.webm", [("video", 500, 500)]))
+                self.assertGreater(int(probe[0]["nb_read_frames"]), 1)
 
     def test_restarts_leave_nothing_behind(self):
         if self.browser.listeners() is None:

@@ -1,0 +1,47 @@
+// record.js: a recording of the walk, as the canvas shows it, made by the
+// browser's own MediaRecorder and handed over as zumbrel-walk.webm.
+
+const kVideoType = "video/webm";
+const recordButton = document.getElementById("record");
+const recordSaid = document.getElementById("record-said");
+let recorder = null;  // the recording under way
+
+function CanRecord() {
+  return typeof MediaRecorder !== "undefined" && MediaRecorder.isTypeSupported(kVideoType) &&
+         typeof HTMLCanvasElement.prototype.captureStream === "function";
+}
+
+// Starts recording the running walk's canvas; the file is handed over once
+// the recording stops.
+function StartRecording() {
+  if (!walk) return;
+  const stream = canvas.captureStream();
+  const chunks = [];
+  recorder = new MediaRecorder(stream, {mimeType: kVideoType});
+  recorder.ondataavailable = (event) => { if (event.data.size > 0) chunks.push(event.data); };
+  recorder.onstop = () => {
+    for (const track of stream.getTracks()) track.stop();
+    Download(new Blob(chunks, {type: kVideoType}), "zumbrel-walk.webm");
+    recordSaid.textContent = "Recorded zumbrel-walk.webm.";
+  };
+  recorder.start();
+  FocusCanvas();
+  recordButton.textContent = "Stop recording";
+  recordSaid.textContent = "Recording…";
+}
+
+function StopRecording() {
+  if (!recorder) return;
+  recorder.stop();
+  recorder = null;
+  recordButton.textContent = "Record";
+}
+
+if (CanRecord()) {
+  recordButton.addEventListener("click", () => (recorder ? StopRecording() : StartRecording()));
+} else {
+  recordButton.disabled = true;
+  recordSaid.textContent = "This browser cannot record video as WebM, so the walk cannot be recorded here.";
+}
+// A walk that ends stops its recording, and the file is still handed over.
+walkEnded.push(StopRecording);
