@@ -77,109 +77,58 @@ void KnockThroughLoops(std::string& grid, int width, int height, std::mt19937_64
 }
 
 // The cells things are placed on, as a list of grid indices: the open
-// cells of one sort in reading order, then as Take and Drop leave it. Take
-// takes an entry, writes the last entry over it and shortens the list; Drop
-// drops entries, once, and keeps the order of the rest. Only what they
-// change is held, in a layer before the Drop and one after it: memory
-// follows the things placed, not the cells, and an entry is found in time
-// that grows with the log of them.
+// cells of one sort in reading order, then as Take leaves it. Take takes an
+// entry, writes the last entry over it and shortens the list. Only what it
+// writes is held: memory follows the things placed, not the cells.
 class CellList {
  public:
-  static constexpr size_t kNone = SIZE_MAX;
+  // count cells, and the nth of them.
+  CellList(size_t count, std::function<size_t(size_t)> nth)
+      : nth_(std::move(nth)), written_(count), size_(count) {}
 
-  // count cells, the nth of them, and the rank of a cell among them or kNone.
-  CellList(size_t count, std::function<size_t(size_t)> nth, std::function<size_t(size_t)> rank)
-      : nth_(std::move(nth)), rank_(std::move(rank)) {
-    layers_.push_back(Layer{{}, WrittenCells(count), count});
-  }
+  size_t Size() const { return size_; }
 
-  size_t Size() const { return layers_.back().size; }
-
-  // Room for takes entries in all to be taken from the list as it stands,
-  // made at once.
-  void Reserve(size_t takes) { layers_.back().written.Reserve(takes); }
+  // Room for every take to come, made once, before the first.
+  void Reserve(size_t takes) { written_.Reserve(takes); }
 
   size_t At(size_t k) const {
-    for (size_t l = layers_.size(); l-- > 0;) {
-      const Layer& layer = layers_[l];
-      uint32_t written = layer.written.Find(k);
-      if (written != WrittenCells::kEmpty) return written;
-      // The kth of the entries of the layer below that this one kept: k
-      // moves past each dropped entry at or before where it lands, and
-      // dropped[i] - i, the kept entries before the ith dropped one, rises.
-      const std::vector<uint32_t>& dropped = layer.dropped;
-      size_t i = 0;
-      for (size_t n = dropped.size(); n > 0;) {
-        size_t half = n / 2;
-        if (dropped[i + half] - (i + half) <= k) {
-          i += half + 1;
-          n -= half + 1;
-        } else {
-          n = half;
-        }
-      }
-      k += i;
-    }
-    return nth_(k);
+    uint32_t written = written_.Find(k);
+    return written != WrittenCells::kEmpty ? written : nth_(k);
   }
 
-  void Prefetch(size_t k) const { layers_.back().written.Prefetch(k); }
+  void Prefetch(size_t k) const { written_.Prefetch(k); }
 
   // Takes entry k: the last entry is written over it, and the list
   // shortened. What was written past the end is never read again.
   size_t Take(size_t k) {
-    Layer& layer = layers_.back();
-    size_t taken = At(k), lastAt = layer.size - 1;
-    if (k != lastAt) layer.written.Set(static_cast<uint32_t>(k), static_cast<uint32_t>(At(lastAt)));
-    layer.size--;
+    size_t taken = At(k), lastAt = size_ - 1;
+    if (k != lastAt) written_.Set(static_cast<uint32_t>(k), static_cast<uint32_t>(At(lastAt)));
+    size_--;
     return taken;
-  }
-
-  // Drops the entries that hold any of the cells, keeping the order of the
-  // rest; holds says whether a cell is one of them. The list has had no
-  // Drop before.
-  void Drop(const std::vector<uint32_t>& cells, const std::function<bool(size_t)>& holds) {
-    const Layer& layer = layers_.back();
-    std::vector<uint32_t> dropped;
-    // A cell moved by a Take stands where it was written; any other where
-    // its rank puts it, unless that entry was taken or is past the end.
-    layer.written.ForEach([&](uint32_t at, uint32_t cell) {
-      if (at < layer.size && holds(cell)) dropped.push_back(at);
-    });
-    for (uint32_t cell : cells) {
-      size_t at = rank_(cell);
-      if (at < layer.size && layer.written.Find(at) == WrittenCells::kEmpty) dropped.push_back(at);
-    }
-    std::sort(dropped.begin(), dropped.end());
-    dropped.erase(std::unique(dropped.begin(), dropped.end()), dropped.end());
-    size_t size = Size() - dropped.size();
-    layers_.push_back(Layer{std::move(dropped), WrittenCells(size), size});
   }
 
  private:
   // The cells written over entries, by entry: open addressing, probing on
-  // from a slot spread by multiplying, held to at most four in five full;
-  // or, once that would take as much memory, a cell for every entry.
+  // from a slot spread by multiplying, sized for every write at once so that
+  // it is never more than four in five full and every probe ends at an empty
+  // slot; or, once that would take as much memory, a cell for every entry.
   class WrittenCells {
    public:
     static constexpr uint32_t kEmpty = UINT32_MAX;
 
-    explicit WrittenCells(size_t entries) : entries_(entries) { Reserve(0); }
+    explicit WrittenCells(size_t entries) : entries_(entries) {}
 
     void Reserve(size_t writes) {
       size_t capacity = std::max<size_t>(16, writes + writes / 4 + 1);
-      if (!dense_.empty() || capacity <= slots_.size()) return;
-      std::vector<Slot> old(capacity * 2 < entries_ ? capacity : 0, Slot{kEmpty, kEmpty});
-      old.swap(slots_);
-      used_ = 0;
-      if (slots_.empty()) dense_.assign(entries_, kEmpty);
-      for (const Slot& slot : old)
-        if (slot.at != kEmpty) Set(slot.at, slot.cell);
+      if (capacity * 2 < entries_)
+        slots_.assign(capacity, Slot{kEmpty, kEmpty});
+      else
+        dense_.assign(entries_, kEmpty);
     }
 
     uint32_t Find(size_t at) const {
       if (!dense_.empty()) return dense_[at];
-      if (at >= kEmpty || used_ == 0) return kEmpty;
+      if (at >= kEmpty) return kEmpty;
       for (size_t i = Home(static_cast<uint32_t>(at));; i = i + 1 == slots_.size() ? 0 : i + 1) {
         if (slots_[i].at == at) return slots_[i].cell;
         if (slots_[i].at == kEmpty) return kEmpty;
@@ -187,13 +136,11 @@ class CellList {
     }
 
     void Set(uint32_t at, uint32_t cell) {
-      if (dense_.empty() && (used_ + 1) * 5 > slots_.size() * 4) Reserve(slots_.size() * 2);
       if (!dense_.empty()) {
         dense_[at] = cell;
         return;
       }
       for (size_t i = Home(at);; i = i + 1 == slots_.size() ? 0 : i + 1) {
-        if (slots_[i].at == kEmpty) used_++;
         if (slots_[i].at == kEmpty || slots_[i].at == at) {
           slots_[i] = Slot{at, cell};
           return;
@@ -206,14 +153,6 @@ class CellList {
                                         : static_cast<const void*>(&dense_[at]));
     }
 
-    template <class Visit>
-    void ForEach(Visit visit) const {
-      for (const Slot& slot : slots_)
-        if (slot.at != kEmpty) visit(slot.at, slot.cell);
-      for (size_t at = 0; at < dense_.size(); at++)
-        if (dense_[at] != kEmpty) visit(static_cast<uint32_t>(at), dense_[at]);
-    }
-
    private:
     struct Slot {
       uint32_t at, cell;
@@ -223,18 +162,12 @@ class CellList {
     }
     size_t entries_;
     std::vector<Slot> slots_;
-    size_t used_ = 0;
     std::vector<uint32_t> dense_;
   };
 
-  struct Layer {
-    std::vector<uint32_t> dropped;  // positions of the layer below, rising
-    WrittenCells written;           // position -> cell written over it
-    size_t size;
-  };
-
-  std::function<size_t(size_t)> nth_, rank_;
-  std::vector<Layer> layers_;
+  std::function<size_t(size_t)> nth_;
+  WrittenCells written_;
+  size_t size_;
 };
 
 // Puts count of a character on cells drawn from the list, which it uses up.
@@ -260,9 +193,9 @@ const char kKept = '\x02';
 // passes it. So that a place the teleports close off is still reached, each
 // region of open cells beside a teleport keeps one space cell, where a
 // throw can land: the first cell found beside the teleport, which holds
-// kKept until the maze is done. Returns the cells kept.
-std::vector<uint32_t> KeepASpaceBesideEachTeleport(std::string& grid, int width) {
-  std::vector<uint32_t> keep;
+// kKept until the maze is done. Teleports stand on rooms, so that cell is a
+// passage: one between two rooms, as a cell diagonal to a room is a wall.
+void KeepASpaceBesideEachTeleport(std::string& grid, int width) {
   const int64_t stride = width + 1;  // a row and its newline
   // A cell the walker stands on and steps on from, by each character: the
   // maze has space cells, so its teleports throw.
@@ -298,7 +231,6 @@ std::vector<uint32_t> KeepASpaceBesideEachTeleport(std::string& grid, int width)
     for (const int* step : kStepNeighbours) {
       int64_t first = static_cast<int64_t>(teleport) + step[0] * stride + step[1];
       if (!open(first)) continue;
-      keep.push_back(static_cast<uint32_t>(first));
       markRun(first);
       grid[first] = kKept;
       while (!queue.empty()) {
@@ -311,7 +243,6 @@ std::vector<uint32_t> KeepASpaceBesideEachTeleport(std::string& grid, int width)
     }
   // Written without a branch, so that it runs at the speed of memory.
   for (char& cell : grid) cell = cell == kReached ? '.' : cell;
-  return keep;
 }
 
 // The rooms, at odd rows and columns inside the border, by their number.
@@ -319,12 +250,7 @@ CellList Rooms(int width, int height) {
   size_t stride = static_cast<size_t>(width) + 1, across = static_cast<size_t>(width - 1) / 2;
   size_t down = static_cast<size_t>(height - 1) / 2;
   auto nth = [=](size_t k) { return (1 + 2 * (k / across)) * stride + 1 + 2 * (k % across); };
-  auto rank = [=](size_t cell) {
-    size_t row = cell / stride, col = cell % stride;
-    if (row % 2 == 0 || col % 2 == 0 || row / 2 >= down || col / 2 >= across) return CellList::kNone;
-    return row / 2 * across + col / 2;
-  };
-  return CellList(across * down, nth, rank);
+  return CellList(across * down, nth);
 }
 
 // The passages: the open cells between two rooms that no teleport's region
@@ -365,8 +291,7 @@ CellList Passages(const std::string& grid, int width) {
       if (open(cell) && left-- == 0) return cell;
     }
   };
-  // The passages are never dropped from, so none is looked up.
-  return CellList(before->back(), nth, nullptr);
+  return CellList(before->back(), nth);
 }
 
 }  // namespace
@@ -404,27 +329,25 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   // Doors stand in the passages between rooms; the start and the rest on
   // the rooms, every one of which the walk opened.
   CellList rooms = Rooms(request.width, request.height);
-  // Teleports go first, so that the rest keep clear of the space cells
-  // that the teleports' regions keep.
   const char* kTooFew =
       "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
-  if (static_cast<size_t>(request.teleports) > rooms.Size()) {
+  size_t onRooms = static_cast<size_t>(request.teleports) + 1 + static_cast<size_t>(request.orbs) +
+                   static_cast<size_t>(request.pedestals);
+  if (onRooms > rooms.Size()) {
     error = kTooFew;
     return false;
   }
-  rooms.Reserve(static_cast<size_t>(request.teleports));
+  rooms.Reserve(onRooms);
+  // Teleports go first, so that the doors keep clear of the space cells
+  // that the teleports' regions keep.
   Place(grid, rooms, request.teleports, 'T', random);
-  rooms.Drop(KeepASpaceBesideEachTeleport(grid, request.width),
-             [&grid](size_t cell) { return grid[cell] == kKept; });
+  KeepASpaceBesideEachTeleport(grid, request.width);
   CellList passages = Passages(grid, request.width);
-
-  if (static_cast<size_t>(request.doors) > passages.Size() ||
-      1 + static_cast<size_t>(request.orbs) + request.pedestals > rooms.Size()) {
+  if (static_cast<size_t>(request.doors) > passages.Size()) {
     error = kTooFew;
     return false;
   }
   passages.Reserve(static_cast<size_t>(request.doors));
-  rooms.Reserve(1 + static_cast<size_t>(request.orbs) + request.pedestals);
   Place(grid, passages, request.doors, 'D', random);
   Place(grid, rooms, 1, 'X', random);
   Place(grid, rooms, request.orbs, 'O', random);
