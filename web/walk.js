@@ -113,7 +113,7 @@ function StartWalk() {
   FocusCanvas();
   output.textContent = "";
   again.hidden = bundled.hidden = true;
-  if (!HasWebGL()) return Say(kNoWebGL, true);
+  if (!HasWebGL()) return WithoutWebGL();
   Say("Walking " + walkSay + ".");
   let lastError = "";
   Zumbrel({
@@ -136,17 +136,38 @@ function StartWalk() {
   }).then((game) => {
     if (number !== walkNumber) return game.stop();
     walk = game;
-    if (!gameFiles) {
-      gameFiles = new Map();
-      for (const name of ["maze.txt", ...kModelNames]) gameFiles.set(name, game.FS.readFile(name));
-      bundledFiles = new Map([...gameFiles, ...pageFiles]);
-    }
+    ReadGameFiles(game);
     for (const [name, bytes] of pageFiles) game.FS.writeFile(name, bytes);
     for (const told of walkStarted) told(game);
     if (walkMaze !== null) game.FS.writeFile("maze.txt", walkMaze);
     for (const [name, bytes] of walkModels) game.FS.writeFile(name, bytes);
     game.callMain(Arguments());
   });
+}
+
+// The files the game was built with, read from its first instance.
+function ReadGameFiles(game) {
+  if (gameFiles) return;
+  gameFiles = new Map();
+  for (const name of ["maze.txt", ...kModelNames]) gameFiles.set(name, game.FS.readFile(name));
+  bundledFiles = new Map([...gameFiles, ...pageFiles]);
+}
+
+// No walk without WebGL, but the workshop still has the bundled files,
+// from an instance of the game made only to read them.
+function WithoutWebGL() {
+  Say(kNoWebGL, true);
+  if (gameFiles) return;
+  Zumbrel({print: () => {}, printErr: () => {}}).then((game) => {
+    ReadGameFiles(game);
+    game.stop();
+    for (const told of walkStarted) told(game);
+  });
+}
+
+// The maze the running walk was given: its bytes, once they are known.
+function WalkedMaze() {
+  return walkMaze || (bundledFiles && bundledFiles.get("maze.txt"));
 }
 
 // Where the running walk's walker stands, in the world's units, and its

@@ -22,6 +22,7 @@ const mapFrame = document.getElementById("map-frame");
 const mapBox = document.getElementById("map");
 const marker = document.getElementById("marker");
 const workshopSaid = document.getElementById("workshop-said");
+const differs = document.getElementById("differs");
 
 // The editor holds a maze file one character a byte, so that any file comes
 // back byte for byte and a column of the check is a column of the editor.
@@ -141,6 +142,7 @@ async function Check() {
   const start = performance.now();
   const check = await checker.Run(["zumbrel-map", "--check", "maze.txt"], files);
   if (!check) return;
+  ShowDiffers();
   // Marked for whoever measures the page: the whole wait, and the tool's run.
   performance.measure("zumbrel-check", {start: start});
   performance.measure("zumbrel-check-run", {start: start, duration: check.ran});
@@ -161,14 +163,15 @@ function ShowProblems(lines, status) {
   checkList.textContent = "";
   for (const line of lines) {
     const item = document.createElement("li");
-    item.textContent = line;
     const place = /^maze\.txt:(\d+):(\d+): /.exec(line);
     if (place && !heldMaze) {
-      const go = () => MoveCaret(Number(place[1]), Number(place[2]));
+      const go = document.createElement("button");
+      go.textContent = line;
+      go.addEventListener("click", () => MoveCaret(Number(place[1]), Number(place[2])));
       item.className = "place";
-      item.tabIndex = 0;
-      item.addEventListener("click", go);
-      item.addEventListener("keydown", (event) => { if (event.key === "Enter") go(); });
+      item.append(go);
+    } else {
+      item.textContent = line;
     }
     checkList.append(item);
   }
@@ -196,6 +199,29 @@ function ShowMap(svg, lines) {
   marker.setAttribute("viewBox", "0 0 " + width + " " + height);
   const cells = map.querySelector("g[transform*=scale]");
   mapScale = cells ? Number(/scale\((\d+)\)/.exec(cells.getAttribute("transform"))[1]) : 0;
+  // Its text: the cells it spans, in the group's own units.
+  const box = cells && cells.getBBox();
+  mapFrame.setAttribute("aria-label", box ? "The map of the maze, " + Math.round(box.x + box.width) + " cells wide and " +
+                                            Math.round(box.y + box.height) + " high" : "The map of the maze");
+}
+
+// Whether the walk shows the editor's maze: the map's marker shows only
+// then, and a line says so when not.
+function ShowDiffers() {
+  const walked = WalkedMaze(), edited = EditorBytes();
+  differs.hidden = !walk || !walked || walked === edited || SameBytes(walked, edited);
+}
+
+// Where the walker stands on the map, on request.
+const kFacing = ["up the map", "up and left", "left", "down and left", "down the map", "down and right", "right",
+                 "up and right"];
+function SayWhereTheWalkerIs() {
+  const place = WalkerPlace();
+  if (!place) return workshopSaid.textContent = "No walk is running.";
+  const eighth = Math.round(place.heading / (Math.PI / 4));
+  workshopSaid.textContent = "The walker stands at line " + (Math.round(-place.y / kCellSize) + 1) + ", column " +
+      (Math.round(place.x / kCellSize) + 1) + " of the walked maze, facing " + kFacing[((eighth % 8) + 8) % 8] +
+      (differs.hidden ? "." : ", which is not the maze in the editor.");
 }
 
 // Each frame, the walker as the running walk last left it: a cell's centre
@@ -205,7 +231,7 @@ const kCellSize = 5;
 const kLegend = 28;
 function MoveMarker() {
   const place = WalkerPlace();
-  marker.hidden = !place || !mapScale;
+  marker.hidden = !place || !mapScale || !differs.hidden;
   if (!marker.hidden) {
     const x = (place.x / kCellSize + 0.5) * mapScale;
     const y = kLegend + (-place.y / kCellSize + 0.5) * mapScale;
@@ -270,7 +296,9 @@ function Download(blob, name) {
 
 // The editor's text, byte for byte, as maze.txt.
 function Save() {
-  Download(new Blob([EditorBytes()], {type: "text/plain"}), "maze.txt");
+  const bytes = EditorBytes();
+  Download(new Blob([bytes], {type: "text/plain"}), "maze.txt");
+  workshopSaid.textContent = "Saved maze.txt, " + bytes.length + " bytes.";
 }
 
 // A new maze from the tool, with the options the form gives; a field left
@@ -327,6 +355,11 @@ window.addEventListener("pagehide", FlushDraft);
 document.addEventListener("visibilitychange", () => { if (document.hidden) FlushDraft(); });
 document.getElementById("walk-this").addEventListener("click", () => Walk(EditorBytes(), walkModels, "the maze in the editor"));
 document.getElementById("save").addEventListener("click", Save);
+document.getElementById("where-caret").addEventListener("click", () => {
+  workshopSaid.textContent = caret.textContent;
+  editor.focus();
+});
+document.getElementById("where-walker").addEventListener("click", SayWhereTheWalkerIs);
 document.getElementById("revert").addEventListener("click", BackToBundled);
 bundled.addEventListener("click", BackToBundled);
 document.getElementById("generate").addEventListener("submit", (event) => {
@@ -336,5 +369,6 @@ document.getElementById("generate").addEventListener("submit", (event) => {
 // The first walk fills an empty editor with the bundled maze.
 walkStarted.push(() => {
   if (editor.value === "" && walkMaze === null) SetEditorBytes(bundledFiles.get("maze.txt"));
+  ShowDiffers();
 });
 requestAnimationFrame(MoveMarker);

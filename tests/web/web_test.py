@@ -66,6 +66,14 @@ SHARE = """document.getElementById('share-link').textContent = document.getEleme
 READ_SHARE = """const link = document.getElementById('share-link').textContent;
   const refused = /would be (\\d+) bytes/.exec(document.getElementById('workshop-said').textContent);
   return link ? link.length : refused && -Number(refused[1]);"""
+# axe-core's checks: WCAG 2.1 A and AA, and its best practices; the
+# violations, once they are known.
+AXE = pathlib.Path("/opt/zumbrel-test/node_modules/axe-core/axe.min.js")
+RUN_AXE = """window.violations = null;
+  axe.run(document, {runOnly: {type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'best-practice']}})
+    .then((r) => { window.violations = r.violations.map((v) => v.id + ': ' + v.nodes.map((n) => n.target.join(' ')).join(', ')); });"""
+# Whether anything stands wider than the window.
+SCROLLS_SIDEWAYS = "return document.documentElement.scrollWidth > window.innerWidth;"
 # The next file the page hands to the browser, caught in base64, and its name.
 CATCH = """window.saved = null;
   const create = URL.createObjectURL;
@@ -187,6 +195,12 @@ class Page(unittest.TestCase):
             self.typed = True
             self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
 
+    def Violations(self, browser=None):
+        browser = browser or self.browser
+        browser.run(AXE.read_text() + "\nreturn true;")
+        browser.run(RUN_AXE)
+        return Until(lambda: (found := browser.run("return window.violations;")) is not None and [found])[0]
+
     def Caught(self, browser=None):
         """The file the page handed over, once it is whole, and its name."""
         browser = browser or self.browser
@@ -304,7 +318,7 @@ class Page(unittest.TestCase):
         with self.subTest("a line clicked puts the caret there"):
             self.Type(EditorText(problems))
             Until(lambda: self.browser.run(READ_CHECK))
-            line, column = Until(lambda: self.browser.run("""const item = document.querySelector('#check li.place:nth-of-type(2)');
+            line, column = Until(lambda: self.browser.run("""const item = document.querySelector('#check li.place:nth-of-type(2) button');
                 if (!item) return false; item.click(); return item.textContent.split(':').slice(1, 3).map(Number);"""))
             at = len(b"".join(problems.split(b"\n")[:line - 1])) + line - 1 + column - 1
             self.assertEqual(self.browser.run("const e = document.activeElement; return [e.id, e.selectionStart];"),
@@ -342,7 +356,8 @@ class Page(unittest.TestCase):
                     self.Type(EditorText(typed) + opened)
                 self.browser.run(SAVE)
                 self.assertEqual(self.Caught()[0], typed + (opened or "").encode())
-                self.assertEqual(self.browser.run("return window.savedAs;"), "maze.txt")
+                self.assertEqual(self.browser.run("return [window.savedAs, document.getElementById('workshop-said').textContent];"),
+                                 ["maze.txt", f"Saved maze.txt, {len(typed + (opened or '').encode())} bytes."])
 
         # The limits of the editor, beyond which a maze is held as it is, unshown.
         for what, maze, held in [("the largest maze edited", b"#" * 1048576, False), ("a byte more", b"#" * 1048577, True),
@@ -382,6 +397,7 @@ class Page(unittest.TestCase):
                 self.assertEqual((StartupLines(out), state, self.browser.run(READ_EDITOR)),
                                  (RunNative({})[0], refusal + " The bundled maze is walked instead.", draft))
                 self.assertEqual(self.browser.run("return localStorage.getItem('zumbrel-draft');"), draft)
+                self.assertEqual(self.Violations(), [])
         with self.subTest("a link opened afresh walks its maze"):
             maze = subprocess.run([MAZEGEN, "--width", "41", "--seed", "3"], check=True, capture_output=True).stdout
             self.browser.open("about:blank")
@@ -554,14 +570,33 @@ class Page(unittest.TestCase):
             counts.append(self.browser.listeners())
         self.assertEqual(counts[-1], counts[1])
 
-    def test_the_picture_keeps_its_square(self):
+    def test_the_page_fits_every_screen_and_every_hand(self):
         self.Open()
+        self.assertEqual(self.Violations(), [])
+        with self.subTest("a link shown at desktop width moves nothing"):
+            self.browser.resize(1280, 1024)
+            where = """return ['check-said', 'map-frame', 'maze-text'].map((id) => {
+                const box = document.getElementById(id).getBoundingClientRect(); return [box.left, box.top]; });"""
+            before = self.browser.run(where)
+            self.browser.run(SHARE)
+            Until(lambda: self.browser.run(READ_SHARE))
+            self.assertEqual((self.browser.run(where), self.browser.run(SCROLLS_SIDEWAYS)), (before, False))
+        with self.subTest("check lines listed"):
+            self.Type("#####\n#X.#x#X\n###\n")
+            self.assertTrue(Until(lambda: self.browser.run(READ_CHECK))[0])
+            self.assertEqual(self.Violations(), [])
         try:
-            self.browser.resize(390, 844)
-            box = "const box = document.getElementById('canvas').getBoundingClientRect(); return [box.width, box.height];"
-            # WebKitGTK's MiniBrowser keeps its window at least 447 pixels wide.
-            width, height = Until(lambda: (size := self.browser.run(box))[0] < 420 and size)
-            self.assertAlmostEqual(width, height, delta=1)
+            for width in [320, 390, 430]:
+                with self.subTest(f"a phone {width} pixels wide"):
+                    self.browser.resize(width, 844)
+                    box = "const box = document.getElementById('canvas').getBoundingClientRect(); return [box.width, box.height];"
+                    # WebKitGTK's MiniBrowser keeps its window at least 447 pixels wide.
+                    size = Until(lambda: (size := self.browser.run(box))[0] < max(width, 447) - 20 and size)
+                    self.assertAlmostEqual(*size, delta=1)
+                    self.browser.run(SHARE)
+                    Until(lambda: self.browser.run(READ_SHARE))
+                    self.assertFalse(self.browser.run(SCROLLS_SIDEWAYS))
+            self.assertEqual(self.Violations(), [])
         finally:
             self.browser.resize(1280, 1024)
 
@@ -571,6 +606,12 @@ class Page(unittest.TestCase):
             browser.open(pathlib.Path(PAGE).as_uri())
             state = Until(lambda: browser.run("return document.getElementById('state').textContent;"))
             self.assertEqual(state, NO_WEBGL)
+            # The workshop works in full with the bundled maze.
+            maze = BUNDLED["maze"]
+            self.assertEqual(Until(lambda: browser.run(READ_EDITOR)), EditorText(maze))
+            self.assertEqual(Until(lambda: browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
+            self.assertEqual(Until(lambda: browser.run(READ_MAP)), Squares(RunTool([MAP], maze)[1]))
+            self.assertEqual(self.Violations(browser), [])
             self.assertIn(browser.errors(), ([], None))
         finally:
             browser.quit()
