@@ -219,7 +219,7 @@ function SayWhereTheWalkerIs() {
   const place = WalkerPlace();
   if (!place) return workshopSaid.textContent = "No walk is running.";
   const eighth = Math.round(place.heading / (Math.PI / 4));
-  workshopSaid.textContent = "The walker stands at line " + (Math.round(-place.y / kCellSize) + 1) + ", column " +
+  workshopSaid.textContent = "The walker stands in row " + (Math.round(-place.y / kCellSize) + 1) + ", column " +
       (Math.round(place.x / kCellSize) + 1) + " of the walked maze, facing " + kFacing[((eighth % 8) + 8) % 8] +
       (differs.hidden ? "." : ", which is not the maze in the editor.");
 }
