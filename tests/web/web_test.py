@@ -6,6 +6,7 @@ import base64
 import functools
 import http.server
 import json
+import math
 import os
 import pathlib
 import random
@@ -24,6 +25,8 @@ from browsers import DEADLINE, ENGINES, ESCAPE, TAB, Chromium, Firefox
 
 PAGE, ZUMBREL, MAZEGEN, DATA = map(os.path.abspath, sys.argv[1:5])
 MAP = os.path.join(os.path.dirname(MAZEGEN), "zumbrel-map")
+# The page built with every outline drawn by emscripten's GL emulation.
+EMULATED = os.path.join(os.path.dirname(PAGE), "zumbrel-emulated.html")
 ENGINE = ENGINES[sys.argv[5]]
 RUN = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "run"
 LARGEST_FILE = 16 * 1024 * 1024
@@ -234,6 +237,39 @@ class Page(unittest.TestCase):
                     self.assertEqual(kind, "")
                 else:
                     self.assertEqual((state, kind, status), (err.rstrip("\n"), "fatal", 1))
+
+    def test_the_picture_is_the_emulations_pixel_for_pixel(self):
+        """The page gathers a frame's outlines into a few draws; the emulation
+        draws each by itself, and the same picture comes, blending and all."""
+        small = subprocess.run([MAZEGEN, "--width", "7", "--height", "5", "--doors", "0", "--orbs", "0",
+                                "--pedestals", "0", "--teleports", "0"], check=True, capture_output=True).stdout
+        generated = subprocess.run([MAZEGEN, "--width", "61", "--height", "41", "--seed", "7", "--orbs", "5",
+                                    "--teleports", "3"], check=True, capture_output=True).stdout
+
+        def Loop(vertices):  # a start marker of one wavy ring about the walker, drawn once a frame
+            turn = [2 * math.pi * i / vertices for i in range(vertices)]
+            return f"1 1 1 1 {vertices} ".encode() + " ".join(
+                f"{2.5 * math.cos(t):.5f} {2.5 * math.sin(t):.5f} {2.5 + math.sin(7 * t):.5f}" for t in turn).encode()
+        cases = [  # (what, query, files, whether the emulation draws it too)
+            ("bundled maze", "?nr", {}, True),
+            ("blended", "?a&nr", {}, True),
+            ("generated maze", "?a&nr", {"maze.txt": generated}, True),
+            ("a loop longer than a batch", "?nr", {"maze.txt": small, "start.txt": Loop(40000)}, True),
+            # More than the emulation's 2 MB of vertices, where its walk ends with an uncaught error.
+            ("a loop past the emulation", "?nr", {"maze.txt": small, "start.txt": Loop(180000)}, False),
+        ]
+        reports = lambda: self.browser.run(READ_PAGE)[0].count("Average fps")
+        for what, query, files, emulated in cases:
+            with self.subTest(what):
+                pictures = []
+                for page in [EMULATED] * emulated + [PAGE]:
+                    self.Open(address=pathlib.Path(page).as_uri() + query)
+                    if files:
+                        self.WaitForWalk(after=self.OpenFiles(files))
+                    Until(reports)
+                    self.assertEqual(self.browser.run(READ_PAGE)[2], "")
+                    pictures.append(emulated and self.Canvas(more_than=1000))
+                self.assertEqual(pictures[-1], pictures[0])
 
     def test_keys_move_the_view_and_escape_ends_the_walk(self):
         self.Open("?nr")
