@@ -180,26 +180,31 @@ def Memory():
     return total
 
 
+def Opened(browser, address):
+    """The slowest answer to a script call in the seconds after the address
+    is opened, in seconds, and the browser's peak memory then."""
+    browser.open("about:blank")
+    browser.open(address)
+    slowest, peak = 0, 0
+    end = time.monotonic() + HOSTILE_SECONDS
+    while time.monotonic() < end:
+        start = time.monotonic()
+        browser.run("return 1;")
+        slowest = max(slowest, time.monotonic() - start)
+        peak = max(peak, Memory())
+        time.sleep(0.05)
+    return slowest, peak
+
+
 def Hostile(browser):
     """For each hostile link: the slowest answer to a script call in the
     seconds after it is opened, in seconds, and the peak memory over the
-    bundled maze's, in MB."""
+    bundled maze's, opened the same way, in MB."""
     address = pathlib.Path(PAGE).as_uri()
-    browser.open(address)
-    Waited(browser, "return document.getElementById('check-said').textContent.startsWith('No problems');")
-    bundled = Memory()
+    bundled = Opened(browser, address)[1]
     figures = {}
     for what, link in HOSTILE:
-        browser.open("about:blank")
-        browser.open(address + link)
-        slowest, peak = 0, 0
-        end = time.monotonic() + HOSTILE_SECONDS
-        while time.monotonic() < end:
-            start = time.monotonic()
-            browser.run("return 1;")
-            slowest = max(slowest, time.monotonic() - start)
-            peak = max(peak, Memory())
-            time.sleep(0.05)
+        slowest, peak = Opened(browser, address + link)
         figures[what] = (slowest, (peak - bundled) / 1e6)
     browser.run("localStorage.clear();")
     return figures
