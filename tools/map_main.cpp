@@ -8,6 +8,12 @@
 #include <cstring>
 #include <new>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "binary_output.h"
 #include "maze_map.h"
 
@@ -19,7 +25,7 @@ const char* const kUsage =
     "  map of it as SVG to OUT (-o or --output), or to standard output: of\n"
     "  lines FROM to TO of the file with --lines, of all of it without. With\n"
     "  --check, writes no map. With --largest, a map that would pass BYTES is\n"
-    "  given up, and OUT removed.\n"
+    "  given up, and OUT removed when this run made it.\n"
     "  Problems go to standard error as FILE:LINE:COLUMN: message, the first ten\n"
     "  of each kind, then a count of the rest; with --check the status is 1\n"
     "  when there is any, 0 when there is none. A file that cannot be read,\n"
@@ -53,6 +59,30 @@ bool ParseBytes(const char* text, int64_t& bytes) {
   if (text == nullptr || sscanf(text, "%lld%c", &n, &end) != 1 || n < 0) return false;
   bytes = n;
   return true;
+}
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
+// OUT opened for the map; made tells whether this run created it, and so
+// may remove it.
+FILE* OpenOutput(const char* path, bool& made) {
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+  made = fd >= 0;
+  if (fd < 0 && errno == EEXIST) fd = open(path, O_WRONLY | O_TRUNC | O_BINARY);
+  return fd < 0 ? nullptr : fdopen(fd, "wb");
+}
+
+// Removes OUT only while its name still stands for the regular file this
+// run made and wrote to: a device, a pipe or a file that was there before
+// stays as it is. True when it was removed.
+bool RemoveMadeOutput(FILE* out, const char* path, bool made) {
+  struct stat opened, named;
+  bool same = made && fstat(fileno(out), &opened) == 0 && stat(path, &named) == 0 &&
+              S_ISREG(named.st_mode) && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+  fclose(out);
+  return same && remove(path) == 0;
 }
 
 }  // namespace
@@ -125,7 +155,8 @@ int main(int argc, char** argv) {
   if (check) return problems.empty() ? 0 : 1;
 
   gDoing = "mapping";
-  FILE* out = output == nullptr ? stdout : fopen(output, "wb");
+  bool made = false;
+  FILE* out = output == nullptr ? stdout : OpenOutput(output, made);
   if (out == nullptr) {
     fprintf(stderr, "zumbrel-map: cannot open %s: %s\n", output, strerror(errno));
     return 2;
@@ -136,11 +167,9 @@ int main(int argc, char** argv) {
                                        : cells.FirstRowOfLine(toLine + 1);
   bool whole = WriteMapSvg(out, cells, firstRow, endRow, largest);
   if (!whole) {
-    if (out != stdout) {
-      fclose(out);
-      remove(output);
-    }
     fprintf(stderr, "zumbrel-map: the map of %s would be more than %" PRId64 " bytes\n", gName, largest);
+    if (out != stdout && !RemoveMadeOutput(out, output, made))
+      fprintf(stderr, "zumbrel-map: the map was given up, and %s left as it is\n", output);
     return 2;
   }
   if (fflush(out) != 0 || ferror(out) || (out != stdout && fclose(out) != 0)) {

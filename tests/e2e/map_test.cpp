@@ -195,21 +195,28 @@ TEST(MapTest, AMapPastTheLargestIsGivenUp) {
   const size_t whole = RunMap(maze, "").out.size();
   const std::string past = "zumbrel-map: the map of maze.txt would be more than " +
                            std::to_string(whole - 1) + " bytes\n";
+  // A pipe, or a file that was there before, stays: said by "kept" once the map has ended.
+  const std::string left = "zumbrel-map: the map was given up, and map.out left as it is\n";
+  const std::string kept = " && trap 'test -e map.out && rm map.out && echo kept >out.txt' EXIT";
   const struct {
     std::string args;
     int status;
-    const char* err;
+    std::string err;
+    std::string before = "true";
   } cases[] = {{"--largest " + std::to_string(whole) + " -o out.txt", 0, ""},
-               {"--largest " + std::to_string(whole - 1) + " -o out.txt", 2, past.c_str()},
-               {"--largest " + std::to_string(whole - 1), 2, past.c_str()},
+               {"--largest " + std::to_string(whole - 1) + " -o out.txt", 2, past},
+               {"--largest " + std::to_string(whole - 1), 2, past},
+               {"--largest 0 -o out.txt", 2, "zumbrel-map: the map of maze.txt would be more than 0 bytes\n"},
+               {"--largest 0 -o map.out", 2, left, "mkfifo map.out && { cat map.out >/dev/null & }" + kept},
+               {"--largest 0 -o map.out", 2, left, "echo old >map.out" + kept},
                {"--largest -1 -o out.txt", 2, "zumbrel-map: --largest needs BYTES, a whole number\n"},
                {"--largest 9x -o out.txt", 2, "zumbrel-map: --largest needs BYTES, a whole number\n"}};
   for (const auto& c : cases) {
-    Result result = RunMap(maze, c.args, "/dev/null");
+    Result result = RunMap(maze, c.args, "/dev/null", c.before);
     EXPECT_EQ(result.status, c.status) << c.args;
     EXPECT_NE(result.err.find(c.err), std::string::npos) << c.args;
-    // The whole map, or no file at all.
-    EXPECT_EQ(result.out.size(), c.status == 0 ? whole : 0u) << c.args;
+    // The whole map, or no file at all, but where the file was not this run's: "kept\n".
+    EXPECT_EQ(result.out.size(), c.before != "true" ? 5u : c.status == 0 ? whole : 0u) << c.args;
   }
   // Written to standard output, a map given up stops short.
   EXPECT_LT(RunMap(maze, "--largest 10000").out.size(), 2 * 64 * 10 * 20u);
