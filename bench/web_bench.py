@@ -159,7 +159,12 @@ HOSTILE = [("a wall of 950 polygons", "#maze=" + Deflated(b"X.\n") + "&wall=" + 
            ("a wall of 10,000 polygons", "#maze=" + Deflated(b"X.\n") + "&wall=" + Deflated(Model(10000))),
            ("eight files of 2.1 MB", "#" + "&".join(f"{name}={Deflated(b' ' * (2 << 20) + b'1')}" for name in
                                                    ["maze", "space", "wall", "door", "start", "orb", "tele", "ped"])),
-           ("a 16 MiB checkerboard", "#maze=" + Deflated(b"X" + (b"#." * 254 + b"\n") * 32960))]
+           ("a 16 MiB checkerboard", "#maze=" + Deflated(b"X" + (b"#." * 254 + b"\n") * 32960)),
+           ("a 61 by 61 maze of walls, its wall 256 polygons of 16",
+            "#maze=" + Deflated((b"#" * 61 + b"\n") * 61) + "&wall=" +
+            Deflated(b"256 1 1 1 " + b" ".join(b"16" + b" 0 0 0" * 16 for _ in range(256)))),
+           ("a wall of 10,000 polygons, its first count -0",
+            "#wall=" + Deflated(b"10000 1 1 1 -0 " + Model(9999).split(b" ", 4)[4]))]
 HOSTILE_SECONDS = 10
 
 

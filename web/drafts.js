@@ -1,13 +1,20 @@
-// drafts.js: the texts the editor held before something replaced them,
-// newest first, kept across reloads, each to be put back.
+// drafts.js: the editor's texts kept in the browser: each tab's draft, kept
+// across reloads, and the texts the editor held before something replaced
+// them, newest first, each to be put back; every tab of the page shares the
+// list, and tells the others' drafts from its own by a key of its own.
 
 const kKeptKey = "zumbrel-kept";
 const kMostKept = 10;
+// An exported page keeps drafts of its own, and each tab its own draft:
+// BASE.TAB. A draft stored before tabs had keys stands at BASE alone.
+const kDraftBase = "zumbrel-draft" + (exported ? "-" + Hash(exported) : "");
+const kTabKey = "zumbrel-tab";
 const draftList = document.getElementById("drafts");
 const draftsSaid = document.getElementById("drafts-said");
 
-let edited = false;  // the editor holds edits that are not kept yet
-let kept = StoredKept();  // [{when, text}], newest first
+let edited = false;     // the editor holds edits that are not kept yet
+let draftKey = null;    // this tab's draft, once the tab has its key
+const unstored = [];    // [{when, text}] put aside where storage could not take them, listed until the page closes
 
 function StoredKept() {
   try {
@@ -16,6 +23,18 @@ function StoredKept() {
   } catch (e) {
     return [];
   }
+}
+
+// Throws when storage cannot take the list.
+function StoreKept(list) {
+  localStorage.setItem(kKeptKey, JSON.stringify(list));
+}
+
+// What storage holds, as any tab last wrote it, and what it could not take.
+function Listed() {
+  const texts = new Set();
+  return [...StoredKept(), ...unstored].sort((a, b) => b.when - a.when)
+      .filter((entry) => !texts.has(entry.text) && texts.add(entry.text)).slice(0, kMostKept);
 }
 
 // Called before anything replaces the editor's text: a pending draft is
@@ -27,43 +46,41 @@ function KeepEditorText() {
   AddKept(editor.value);
 }
 
-// A text kept again moves to the top of the list.
+// A text kept again moves to the top of the list. One that storage cannot
+// take is listed until the page is closed, and the older ones stay stored.
 function AddKept(text) {
-  kept = kept.filter((entry) => entry.text !== text);
-  kept.unshift({when: Date.now(), text: text});
-  kept.length = Math.min(kept.length, kMostKept);
-  StoreKept();
+  const entry = {when: Date.now(), text: text};
+  Unlist(text);
+  try {
+    StoreKept([entry, ...StoredKept().filter((kept) => kept.text !== text)].slice(0, kMostKept));
+    draftsSaid.textContent = "";
+  } catch (e) {
+    unstored.push(entry);
+    draftsSaid.textContent = "The browser's storage cannot take this text of " + text.length +
+                             " characters: it is listed until the page is closed. Save it to keep it.";
+  }
   ShowKept();
 }
 
-// The list in local storage; when it is full, the oldest go first, and
-// the page says so. A text too large to store alone stays listed until the
-// page is closed.
-function StoreKept() {
-  let dropped = 0;
-  for (;;) {
-    try {
-      localStorage.setItem(kKeptKey, JSON.stringify(kept));
-      break;
-    } catch (e) {
-      if (kept.length <= 1) {
-        draftsSaid.textContent = "The browser's storage cannot take this text of " + kept[0].text.length +
-                                 " characters: it is listed until the page is closed. Save it to keep it.";
-        return;
-      }
-      kept.pop();
-      dropped++;
-    }
+function Unlist(text) {
+  const at = unstored.findIndex((entry) => entry.text === text);
+  if (at >= 0) unstored.splice(at, 1);
+}
+
+function ForgetKept(text) {
+  Unlist(text);
+  const stored = StoredKept(), left = stored.filter((entry) => entry.text !== text);
+  if (left.length === stored.length) return;
+  try {
+    StoreKept(left);
+  } catch (e) {
   }
-  draftsSaid.textContent = dropped === 0 ? "" :
-      "The browser's storage is full: the " + (dropped === 1 ? "oldest kept text was" : dropped + " oldest kept texts were") +
-      " let go.";
 }
 
 // Each kept text: when it was kept, its first line and its size.
 function ShowKept() {
   draftList.textContent = "";
-  kept.forEach((entry, index) => {
+  for (const entry of Listed()) {
     const item = document.createElement("li");
     const firstLine = entry.text.split("\n", 1)[0];
     const shown = firstLine.length > 40 ? firstLine.slice(0, 40) + "…" : firstLine;
@@ -71,26 +88,137 @@ function ShowKept() {
                        BytesOfText(entry.text).length + " bytes ";
     const button = document.createElement("button");
     button.textContent = "Put back";
-    button.addEventListener("click", () => PutBack(index));
+    button.addEventListener("click", (event) => PutBack(event, entry.text));
     item.append(button);
     draftList.append(item);
-  });
-}
-
-// The kept text goes back in the editor, and the editor's text is kept in
-// its place.
-function PutBack(index) {
-  const [entry] = kept.splice(index, 1);
-  if (heldMaze) {
-    StoreKept();
-    ShowKept();
-  } else {
-    AddKept(editor.value);
   }
-  edited = false;
-  SetEditorText(entry.text);
-  KeepDraft();
-  LeaveLink();
 }
 
-ShowKept();
+// The kept text goes back in the editor, and the editor's text, or the maze
+// it holds, is kept in its place. The second click of a double click lands
+// on the list drawn anew, and does nothing.
+function PutBack(event, text) {
+  if (event.detail > 1 || !Listed().some((entry) => entry.text === text)) return;
+  ForgetKept(text);
+  const held = heldMaze;
+  AddKept(held ? TextOfBytes(held) : editor.value);
+  edited = false;
+  const bytes = BytesOfText(text);
+  if (bytes.length > kLargestEdited || LineCount(bytes) > kMostLinesEdited) {
+    SetEditorBytes(bytes);
+    return;
+  }
+  SetEditorText(text);
+  KeepDraft();
+  if (!held) LeaveLink();
+}
+
+// The draft is kept a while after the last edit, and as the page is hidden
+// or left. Keeping a large one holds up the page for a moment, which is
+// better spent apart from the check's start and from typing.
+const kDraftPause = 2000;
+let draftTimer = 0;  // set while an edit is not kept yet
+function KeepDraftSoon() {
+  clearTimeout(draftTimer);
+  draftTimer = setTimeout(KeepDraft, kDraftPause);
+}
+
+// A maze too large to show is never written over a draft. Where storage is
+// full, the oldest texts put aside make room, and stay listed until the
+// page is closed.
+function KeepDraft() {
+  clearTimeout(draftTimer);
+  draftTimer = 0;
+  if (heldMaze || !draftKey) return;
+  const stored = StoredKept();
+  for (let went = 0; went <= stored.length; went++) {
+    try {
+      if (went > 0) StoreKept(stored.slice(0, stored.length - went));
+      localStorage.setItem(draftKey, editor.value);
+    } catch (e) {
+      continue;
+    }
+    if (went === 0) return;
+    unstored.push(...stored.slice(stored.length - went));
+    draftsSaid.textContent = "The browser's storage is full: to keep the draft, " + (went === 1 ?
+        "the oldest text put aside is no longer stored, and is" : "the " + went + " oldest texts put aside are " +
+        "no longer stored, and are") + " listed until the page is closed.";
+    return ShowKept();
+  }
+  try {
+    StoreKept(stored);
+  } catch (e) {
+  }
+  workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
+}
+
+function FlushDraft() {
+  if (draftTimer) KeepDraft();
+}
+
+function Draft() {
+  try {
+    return draftKey && localStorage.getItem(draftKey);
+  } catch (e) {
+    return null;
+  }
+}
+
+function ClearDraft() {
+  clearTimeout(draftTimer);
+  draftTimer = 0;
+  try {
+    if (draftKey) localStorage.removeItem(draftKey);
+  } catch (e) {
+  }
+}
+
+// The tab's key stands in its session, so that a reload finds its draft,
+// and names a lock it holds for its life, so that other tabs can tell it is
+// there. A tab copied with its session takes a key of its own. Drafts of
+// tabs that are gone are put aside.
+async function ClaimTab() {
+  let tab = null;
+  try {
+    tab = sessionStorage.getItem(kTabKey);
+  } catch (e) {
+  }
+  if (!tab || !(await HoldLock(tab))) {
+    tab = Date.now().toString(36) + Math.random().toString(36).slice(2);
+    await HoldLock(tab);
+    try {
+      sessionStorage.setItem(kTabKey, tab);
+    } catch (e) {
+    }
+  }
+  draftKey = kDraftBase + "." + tab;
+  await PutAsideGoneDrafts();
+  ShowKept();
+}
+
+// True once held; false where another tab holds it.
+function HoldLock(tab) {
+  if (!navigator.locks) return Promise.resolve(true);
+  return new Promise((held) => navigator.locks.request(kTabKey + "." + tab, {ifAvailable: true}, (lock) => {
+    held(lock !== null);
+    return lock && new Promise(() => {});
+  }));
+}
+
+async function PutAsideGoneDrafts() {
+  const live = new Set(navigator.locks ? (await navigator.locks.query()).held.map((lock) => lock.name) : []);
+  try {
+    for (const key of Object.keys(localStorage)) {
+      const tab = key.startsWith(kDraftBase + ".") ? key.slice(kDraftBase.length + 1) : null;
+      if (key !== kDraftBase && (tab === null || live.has(kTabKey + "." + tab))) continue;
+      AddKept(localStorage.getItem(key));
+      localStorage.removeItem(key);
+    }
+  } catch (e) {
+  }
+}
+
+// Another tab's list, as it writes it.
+window.addEventListener("storage", (event) => {
+  if (event.key === kKeptKey || event.key === null) ShowKept();
+});

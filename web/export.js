@@ -39,8 +39,7 @@ function ExportName(maze) {
 // that are not the game's own inside it.
 async function Export() {
   const maze = EditorBytes();
-  const models = new Map(kModelNames.map((name) => [name, walkModels.get(name) || (bundledFiles && bundledFiles.get(name))])
-                                    .filter(([, bytes]) => bytes));
+  const models = ModelsInEffect();
   const size = maze.length + Array.from(models.values(), (bytes) => bytes.length).reduce((a, b) => a + b, 0);
   if (size > kLargestFile) {
     workshopSaid.textContent = "This maze and its models are " + size + " bytes together, more than the " +

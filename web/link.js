@@ -1,5 +1,5 @@
 // link.js: a link that carries the maze, and the models that are not the
-// bundled ones: zumbrel.html?OPTIONS#maze=DATA&orb=DATA, each DATA the
+// game's own: zumbrel.html?OPTIONS#maze=DATA&orb=DATA, each DATA the
 // file's bytes compressed with raw DEFLATE and written in base64url.
 
 // A longer link is not made: browsers and the places links are sent to cut
@@ -76,52 +76,37 @@ async function FilesOfLink(hash) {
   return {maze: maze, models: models};
 }
 
-// What a link's models may give the game to draw in each frame, together;
-// the bundled seven have 17 polygons.
-const kLinkPolygons = 256;
-const kLinkVertices = 4096;
+// What a link's models may give one frame to draw, together: each model's
+// vertices, and a polygon more for each draw, times the cells of its kind
+// that a frame can draw. The bundled seven give the bundled maze 12,369.
+const kFrameBudget = 1000000;
+const weigher = ToolRunner();
 
-// A count as the model reader takes it: decimal, octal (leading 0) or
-// hexadecimal (leading 0x).
-function CountOf(word) {
-  const hex = /^\+?0[xX]([0-9a-fA-F]+)$/.exec(word);
-  if (hex) return parseInt(hex[1], 16);
-  return /^\+?0[0-7]+$/.test(word) ? parseInt(word, 8) : /^\+?\d+$/.test(word) ? Number(word) : NaN;
-}
-
-// The polygons and vertices a model gives to draw, as its reader takes
-// them, counted only until they pass the link's budget: the polygon count,
-// the colour, then each polygon's vertex count and its x y z triples.
-function ModelLoad(bytes) {
-  const words = /\S+/g;
-  const text = ByteString(bytes);
-  const next = () => { const word = words.exec(text); return word && word[0]; };
-  const claimed = CountOf(next());
-  for (let i = 0; i < 3; i++) next();
-  let polygons = 0, vertices = 0;
-  while (polygons < claimed && polygons <= kLinkPolygons && vertices <= kLinkVertices) {
-    const count = CountOf(next());
-    if (!(count >= 0)) break;
-    polygons++;
-    vertices += count;
-    for (let i = 0; i < 3 * count && vertices <= kLinkVertices; i++) next();
+// The link's models past the budget together, named with their sizes; ""
+// when they are within it; null when a newer weighing replaced this one.
+// They are read by the game's own readers, in the tools' worker, and one the
+// game cannot read is past the budget.
+async function HeavyModels(maze, models) {
+  if (models.size === 0) return "";
+  const args = ["zumbrel-load", maze ? "maze.txt" : ""];
+  const files = maze ? {"maze.txt": maze} : {};
+  for (const name of kModelNames) {
+    args.push(models.has(name) ? name : "");
+    if (models.has(name)) files[name] = models.get(name);
   }
-  return {claimed: claimed, polygons: polygons, vertices: vertices};
-}
-
-// The link's models past the budget together, named with their sizes, or
-// "" when they are within it.
-function HeavyModels(models) {
-  let polygons = 0, vertices = 0;
-  const sizes = [];
-  for (const [name, bytes] of models) {
-    const load = ModelLoad(bytes);
-    polygons += load.polygons;
-    vertices += load.vertices;
-    sizes.push(name + " (" + (load.claimed >= 0 ? load.claimed + " polygons, " : "") + bytes.length + " bytes)");
+  const weighed = await weigher.Run(args, files);
+  if (!weighed) return null;
+  const read = new Map();
+  let load = 0;
+  for (const line of weighed.lines) {
+    const counts = /^(\d) (\d+) (\d+) (\d+)$/.exec(line);
+    if (!counts) continue;
+    const [model, polygons, vertices, cells] = counts.slice(1).map(Number);
+    read.set(kModelNames[model], polygons + " polygons, " + vertices + " vertices, ");
+    load += (polygons + vertices) * cells;
   }
-  if (polygons <= kLinkPolygons && vertices <= kLinkVertices) return "";
-  return sizes.join(", ");
+  if (weighed.status === 0 && load <= kFrameBudget) return "";
+  return Array.from(models, ([name, bytes]) => name + " (" + (read.get(name) || "") + bytes.length + " bytes)").join(", ");
 }
 
 function SameBytes(a, b) {
@@ -138,11 +123,11 @@ async function Fragment(maze, models, base) {
   return hash;
 }
 
-// The link to the editor's maze and the models given that are not the
-// bundled ones, shown, put in the address and copied; or, past the longest
-// link, Save offered instead.
+// The link to the editor's maze and the models in effect that are not the
+// game's own, an exported page's among them, shown, put in the address and
+// copied; or, past the longest link, Save offered instead.
 async function Share() {
-  const hash = await Fragment(EditorBytes(), walkModels, bundledFiles);
+  const hash = await Fragment(EditorBytes(), ModelsInEffect(), gameFiles);
   const link = location.href.replace(/[?#].*$/, "") + OptionsQuery() + hash;
   if (link.length > kLongestLink) {
     shareLink.textContent = "";
@@ -170,10 +155,10 @@ function LeaveLink() {
 }
 
 // Walks the maze of the link in the address; a malformed one is refused,
-// and the bundled maze walked, the editor left as it was (the draft shown
-// when the page opens). Models that draw more than a link may are left out,
-// with a button to walk them all the same. Of links opened one after the
-// other, the latest wins. False when the address is no such link.
+// and the bundled maze walked, the editor left as it was. Models that give a
+// frame more to draw than a link may are left out, with a button to walk
+// them all the same. Of links opened one after the other, the latest wins.
+// False when the address is no such link.
 async function OpenLink() {
   const number = ++openNumber;
   const files = await FilesOfLink(location.hash);
@@ -182,20 +167,19 @@ async function OpenLink() {
   if (!files) return false;
   if (number !== openNumber) return true;
   if (files.refusal) {
-    const draft = Draft();
-    if (editor.value === "" && !heldMaze && draft !== null) SetEditorText(draft);
     Walk(null, new Map(), "the bundled maze");
     Say(files.refusal + " The bundled maze is walked instead.", true);
     return true;
   }
+  const heavy = await HeavyModels(files.maze, files.models);
+  if (heavy === null || number !== openNumber) return true;
   if (files.maze) SetEditorBytes(files.maze);
-  const heavy = HeavyModels(files.models);
   Walk(files.maze, heavy ? new Map() : files.models, heavy ? "the maze of the link, with the bundled models" : "the maze of the link");
   if (heavy) {
     linkSaid.hidden = false;
-    linkSaid.firstChild.textContent = "This link's models " + heavy + " draw more than a link may (" + kLinkPolygons +
-        " polygons, " + kLinkVertices + " vertices together), which could hold up the page: the bundled models are " +
-        "walked instead. ";
+    linkSaid.firstChild.textContent = "This link's models " + heavy + " give a frame more to draw than a link may (" +
+        kFrameBudget + " vertices at the cells they stand on, each polygon one more), which could hold up the page: " +
+        "the bundled models are walked instead. ";
     walkHeavy.onclick = () => Walk(files.maze, files.models, "the maze of the link, with its own models");
   }
   return true;

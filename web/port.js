@@ -17,9 +17,11 @@ mergeInto(LibraryManager.library, {
   },
 
   // Nothing to swap, since the browser shows what was drawn once the frame's
-  // task ends. The first frame is marked for whoever measures the page.
+  // task ends. Frames are counted for the page, and the first is marked for
+  // whoever measures it.
   glutSwapBuffers__deps: ['$ZumbrelPort'],
   glutSwapBuffers: function() {
+    Module['framesDrawn'] = (Module['framesDrawn'] || 0) + 1;
     if (ZumbrelPort.drewFrame) return;
     ZumbrelPort.drewFrame = true;
     performance.mark('zumbrel-first-frame');

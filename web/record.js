@@ -12,15 +12,19 @@ function CanRecord() {
 }
 
 // Starts recording the running walk's canvas; the file is handed over once
-// the recording stops.
+// the recording stops, when the walk drew a frame in the meantime.
 function StartRecording() {
-  if (!walk) return;
-  const stream = canvas.captureStream();
+  const game = walk, stream = canvas.captureStream();
+  const firstFrame = (game.framesDrawn || 0) + 1;
   const chunks = [];
   recorder = new MediaRecorder(stream, {mimeType: kVideoType});
   recorder.ondataavailable = (event) => { if (event.data.size > 0) chunks.push(event.data); };
   recorder.onstop = () => {
     for (const track of stream.getTracks()) track.stop();
+    if ((game.framesDrawn || 0) < firstFrame) {
+      recordSaid.textContent = "The walk drew no frame while recording, so there is no video.";
+      return;
+    }
     Download(new Blob(chunks, {type: kVideoType}), "zumbrel-walk.webm");
     recordSaid.textContent = "Recorded zumbrel-walk.webm.";
   };
@@ -37,11 +41,16 @@ function StopRecording() {
   recordButton.textContent = "Record";
 }
 
+// Recording is offered while a walk runs.
+recordButton.disabled = true;
 if (CanRecord()) {
   recordButton.addEventListener("click", () => (recorder ? StopRecording() : StartRecording()));
+  walkStarted.push(() => { recordButton.disabled = walk === null; });
 } else {
-  recordButton.disabled = true;
   recordSaid.textContent = "This browser cannot record video as WebM, so the walk cannot be recorded here.";
 }
 // A walk that ends stops its recording, and the file is still handed over.
-walkEnded.push(StopRecording);
+walkEnded.push(() => {
+  StopRecording();
+  recordButton.disabled = true;
+});

@@ -165,6 +165,13 @@ function WithoutWebGL() {
   });
 }
 
+// The models in effect: those the walk was given, and the page's for the
+// rest, once they are known.
+function ModelsInEffect() {
+  return new Map(kModelNames.map((name) => [name, walkModels.get(name) || (bundledFiles && bundledFiles.get(name))])
+                            .filter(([, bytes]) => bytes));
+}
+
 // The maze the running walk was given: its bytes, once they are known.
 function WalkedMaze() {
   return walkMaze || (bundledFiles && bundledFiles.get("maze.txt"));

@@ -1,13 +1,10 @@
 // workshop.js: the maze being walked, in an editor beside the walk: its
-// check as you type, its map with the walker on it, new mazes, Save, and
-// the draft kept across reloads.
+// check as you type, its map with the walker on it, new mazes and Save.
 
 // The pause after the last edit before the maze is checked again.
 const kCheckPause = 300;
 // A map of more markup than this would hold up the page as it is drawn.
 const kLargestMap = 4 * 1024 * 1024;
-// An exported page keeps a draft of its own.
-const kDraftKey = "zumbrel-draft" + (exported ? "-" + Hash(exported) : "");
 // Past these a text area takes seconds to lay a maze out and to take each
 // keystroke: a larger maze is walked, checked, mapped, linked and saved as it
 // is, but not shown for editing.
@@ -240,49 +237,6 @@ function MoveMarker() {
         (-place.heading * 180 / Math.PI) + ") scale(" + size + ")");
   }
   requestAnimationFrame(MoveMarker);
-}
-
-// The draft is kept a while after the last edit, and as the page is hidden
-// or left. Keeping a large one holds up the page for a moment, which is
-// better spent apart from the check's start and from typing.
-const kDraftPause = 2000;
-let draftTimer = 0;  // set while an edit is not kept yet
-function KeepDraftSoon() {
-  clearTimeout(draftTimer);
-  draftTimer = setTimeout(KeepDraft, kDraftPause);
-}
-
-// A maze too large to show is never written over a draft.
-function KeepDraft() {
-  clearTimeout(draftTimer);
-  draftTimer = 0;
-  if (heldMaze) return;
-  try {
-    localStorage.setItem(kDraftKey, editor.value);
-  } catch (e) {
-    workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
-  }
-}
-
-function FlushDraft() {
-  if (draftTimer) KeepDraft();
-}
-
-function Draft() {
-  try {
-    return localStorage.getItem(kDraftKey);
-  } catch (e) {
-    return null;
-  }
-}
-
-function ClearDraft() {
-  clearTimeout(draftTimer);
-  draftTimer = 0;
-  try {
-    localStorage.removeItem(kDraftKey);
-  } catch (e) {
-  }
 }
 
 // Hands the browser a file to keep.

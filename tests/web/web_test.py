@@ -63,6 +63,9 @@ READ_CHECK = """const said = document.getElementById('check-said').textContent;
 READ_MAP = """const map = document.querySelector('#map svg');
   return map && Array.from(map.querySelectorAll('rect'), (r) => ['x', 'y', 'width', 'height', 'fill'].map((a) => r.getAttribute(a)));"""
 READ_EDITOR = "return document.getElementById('maze-text').value;"
+# This tab's draft, and the texts put aside as storage holds them.
+READ_DRAFT = "return localStorage.getItem('zumbrel-draft.' + sessionStorage.getItem('zumbrel-tab'));"
+READ_STORED = "return JSON.parse(localStorage.getItem('zumbrel-kept')).map((e) => e.text);"
 # A link asked for, and its length, or the length it would have had, negated.
 SHARE = """document.getElementById('share-link').textContent = document.getElementById('workshop-said').textContent = '';
   document.getElementById('share').click();"""
@@ -408,7 +411,7 @@ class Page(unittest.TestCase):
         self.Open()
         draft = "#####\n#X.O#\n#####\n"
         self.Type(draft)
-        Until(lambda: self.browser.run("return localStorage.getItem('zumbrel-draft');") == draft)
+        Until(lambda: self.browser.run(READ_DRAFT) == draft)
         self.browser.open("about:blank")
         out, state, _ = self.Open()
         self.assertEqual((self.browser.run(READ_EDITOR), state, "Orbs     : 1 / 20" in out),
@@ -432,7 +435,7 @@ class Page(unittest.TestCase):
                 out, state, _ = self.Open(link)
                 self.assertEqual((StartupLines(out), state, self.browser.run(READ_EDITOR)),
                                  (RunNative({})[0], refusal + " The bundled maze is walked instead.", draft))
-                self.assertEqual(self.browser.run("return localStorage.getItem('zumbrel-draft');"), draft)
+                self.assertEqual(self.browser.run(READ_DRAFT), draft)
                 if "DEFLATE" in refusal:
                     self.assertEqual(self.Violations(), [])
         with self.subTest("a link opened afresh walks its maze"):
@@ -470,7 +473,7 @@ class Page(unittest.TestCase):
             self.assertTrue(0 < longest <= LONGEST_LINK < -Share(size))
             self.browser.run("document.getElementById('option-a').click();")
         self.browser.run("document.getElementById('revert').click();")
-        self.assertIsNone(self.browser.run("return localStorage.getItem('zumbrel-draft');"))
+        self.assertIsNone(self.browser.run(READ_DRAFT))
 
     def test_nothing_typed_is_lost(self):
         self.Open()
@@ -495,11 +498,37 @@ class Page(unittest.TestCase):
                 Until(lambda: self.browser.run(READ_EDITOR) != edit)
                 # Kept at once, the pending draft with it, and put back from the list.
                 self.assertIn(f'"##### {what}"', kept()[0])
-                self.assertIn(edit, self.browser.run("return JSON.parse(localStorage.getItem('zumbrel-kept')).map((e) => e.text);"))
+                self.assertIn(edit, self.browser.run(READ_STORED))
                 replaced = self.browser.run(READ_EDITOR)
                 self.browser.run("document.querySelector('#drafts li button').click();")
                 self.assertEqual(self.browser.run(READ_EDITOR), edit)
-                self.assertEqual(self.browser.run("return JSON.parse(localStorage.getItem('zumbrel-kept'))[0].text;"), replaced)
+                self.assertEqual(self.browser.run(READ_STORED)[0], replaced)
+        with self.subTest("a text put back, then a reload"):
+            self.browser.open("about:blank")
+            self.Open()
+            self.assertEqual(self.browser.run(READ_EDITOR), edit)
+        for close in ["", "sessionStorage.clear();"]:
+            with self.subTest("a draft, a reload or a close, a link and a key", close=close):
+                edit = f"##### an earlier visit {close}\n#X..#\n#####\n"
+                self.Type(edit)
+                Until(lambda: self.browser.run(READ_DRAFT) == edit)
+                self.browser.run(close)
+                self.browser.open("about:blank")
+                self.Open(Link(maze=Deflated(small)))
+                self.Type("#")
+                self.browser.run("document.getElementById('revert').click();")
+                self.assertIn(edit, self.browser.run(READ_STORED))
+        with self.subTest("another tab's texts, and a double click on Put back"):
+            self.browser.run("""localStorage.setItem('zumbrel-kept', JSON.stringify([{when: 1, text: 'another tab'}]));
+                window.dispatchEvent(new StorageEvent('storage', {key: 'zumbrel-kept'}));""")
+            self.assertIn('"another tab"', kept()[0])
+            self.Type(edit)
+            self.browser.run("document.getElementById('revert').click();")
+            self.assertEqual(self.browser.run(READ_STORED), [edit, "another tab"])
+            self.browser.run("""document.querySelector('#drafts button').scrollIntoView({block: 'center'});
+                const box = document.querySelector('#drafts button').getBoundingClientRect();
+                for (const detail of [1, 2]) document.elementFromPoint(box.x + 2, box.y + 2).dispatchEvent(new MouseEvent('click', {bubbles: true, detail}));""")
+            self.assertEqual((self.browser.run(READ_EDITOR), self.browser.run(READ_STORED)[1:]), (edit, ["another tab"]))
         with self.subTest("a held maze, then a reload"):
             edit = "##### before a held maze\n#X..#\n#####\n"
             self.Type(edit)
@@ -509,8 +538,23 @@ class Page(unittest.TestCase):
             self.browser.open("about:blank")
             self.Open()
             self.assertEqual((self.browser.run(READ_EDITOR), kept()), (edit, listed))
+        with self.subTest("a full storage: the older texts stay stored"):
+            stored = self.browser.run(READ_STORED)
+            self.browser.run("const text = '##### full\\n' + '#'.repeat(11000000 - 11);" + TYPE + "document.getElementById('revert').click();")
+            self.assertEqual((self.browser.run("return document.getElementById('drafts-said').textContent;"), self.browser.run(READ_STORED)),
+                             ("The browser's storage cannot take this text of 11000000 characters: it is listed until the page "
+                              "is closed. Save it to keep it.", stored))
+            self.assertEqual((kept()[0].endswith('"##### full", 11000000 bytes Put back'), len(kept())), (True, len(stored) + 1))
         with self.subTest("two links in a row: the latest wins"):
+            # The older link's inflating held back, so that it is read last.
             self.browser.run(f"""performance.clearMarks();
+                const Inflating = DecompressionStream;
+                window.DecompressionStream = function (format) {{
+                  window.DecompressionStream = Inflating;
+                  const stream = new Inflating(format);
+                  const later = new TransformStream({{start: () => new Promise((r) => setTimeout(r, 500))}});
+                  return {{writable: stream.writable, readable: stream.readable.pipeThrough(later)}};
+                }};
                 location.hash = {json.dumps(Link(maze=Deflated(b'#' * LARGEST_FILE)))};
                 setTimeout(() => {{ location.hash = {json.dumps(Link(maze=Deflated(small)))}; }}, 0);""")
             Until(lambda: self.browser.run("return performance.getEntriesByName('zumbrel-link-read').length == 2;"))
@@ -521,20 +565,27 @@ class Page(unittest.TestCase):
         def Model(polygons, vertices):
             return f"{polygons} 1 1 1 ".encode() + b" ".join(f"{vertices} ".encode() + b"0 0 0 " * vertices for _ in range(polygons))
 
-        heavy = ("This link's models wall.txt ({} polygons, {} bytes) draw more than a link may (256 polygons, 4096 "
-                 "vertices together), which could hold up the page: the bundled models are walked instead. "
-                 "Walk with the link's models")
-        for what, files, said in [("256 polygons", {"wall": Model(256, 1)}, None),
-                                  ("257 polygons", {"wall": Model(257, 1)}, heavy.format(257, len(Model(257, 1)))),
-                                  ("4096 vertices", {"wall": Model(2, 2048)}, None),
-                                  ("4097 vertices", {"wall": Model(1, 4097)}, heavy.format(1, len(Model(1, 4097))))]:
+        def Heavy(**models):
+            return (f"This link's models {', '.join(f'{n}.txt ({p} polygons, {v} vertices, {len(d)} bytes)' for n, (p, v, d) in models.items())} "
+                    "give a frame more to draw than a link may (1000000 vertices at the cells they stand on, each polygon one "
+                    "more), which could hold up the page: the bundled models are walked instead. Walk with the link's models")
+        # A thousand walls and orbs, each drawn by a frame; a maze of walls wider than a frame sees.
+        thousand, dense = b"X" + b"#" * 1000 + b"O" * 1000, (b"#" * 61 + b"\n") * 61
+        negative = b"2 1 1 1 -0 " + Model(1, 999).split(b" ", 4)[4]
+        for what, maze, files, said in [
+                ("at the budget", thousand, {"wall": Model(1, 999)}, None),
+                ("a vertex past it", thousand, {"wall": Model(1, 1000)}, Heavy(wall=(1, 1000, Model(1, 1000)))),
+                ("a count of -0", thousand, {"wall": negative}, Heavy(wall=(2, 999, negative))),
+                ("two models past it together", thousand, {"wall": Model(1, 499), "orb": Model(1, 500)},
+                 Heavy(wall=(1, 499, Model(1, 499)), orb=(1, 500, Model(1, 500)))),
+                ("a wall of 256 by 16 in a maze of walls", dense, {"wall": Model(256, 16)}, Heavy(wall=(256, 4096, Model(256, 16))))]:
             with self.subTest(what):
                 self.browser.open("about:blank")
-                out, state, _ = self.Open(Link(**{name: Deflated(data) for name, data in {"maze": BUNDLED["maze"], **files}.items()}))
+                out, state, _ = self.Open(Link(**{name: Deflated(data) for name, data in {"maze": maze, **files}.items()}))
                 link_said = self.browser.run("const p = document.getElementById('link-said'); return !p.hidden && p.textContent;")
                 self.assertEqual(link_said, said or False)
-                if said:
-                    self.assertEqual(StartupLines(out), RunNative({})[0])
+                if said and maze == thousand:
+                    self.assertEqual(StartupLines(out), RunNative({"maze.txt": maze})[0])
                     walk = self.browser.run(READ_PAGE)[4]
                     self.browser.run("document.getElementById('walk-heavy').click();")
                     out, state, _ = self.WaitForWalk(after=walk)
@@ -549,10 +600,14 @@ class Page(unittest.TestCase):
         self.Open()
         made = lambda width, height: subprocess.run([MAZEGEN, "--width", width, "--height", height, "--seed", "4"],
                                                     check=True, capture_output=True).stdout
-        for maze, name in [(made("25", "17"), "maze.html"), (made("509", "1200"), "maze.html"),
-                           (b"</script><!-- mine\n#X.O#</SCRIPT >\n#####\n", "script -- mine.html")]:
+        # Exactly as large as a page takes, with a model of its own.
+        orb = b"1 1 1 1 3 0 0 0 1 0 0 0 1 0\n"
+        largest = b".-hidden maze\n" + b"\n" * (LARGEST_FILE - 14 - len(orb) - sum(len(BUNDLED[n[:-4]]) for n in MODELS if n != "orb.txt"))
+        for maze, models, name in [(made("25", "17"), {}, "maze.html"), (made("509", "1200"), {}, "maze.html"),
+                                   (b"</script><!-- mine\n#X.O#</SCRIPT >\n#####\n", {}, "script -- mine.html"),
+                                   (largest, {"orb.txt": orb}, "hidden maze.html")]:
             with self.subTest(name, size=len(maze)):
-                self.WaitForWalk(after=self.OpenFiles({"maze.txt": maze}))
+                self.WaitForWalk(after=self.OpenFiles({"maze.txt": maze, **models}))
                 self.browser.run(CATCH + "document.getElementById('export').click();")
                 page, saved_as = self.Caught()
                 self.assertEqual(saved_as, name)
@@ -563,10 +618,16 @@ class Page(unittest.TestCase):
                     fresh.open(pathlib.Path(self.work, name).as_uri())
                     read = lambda: fresh.run(READ_PAGE)[0]
                     self.assertEqual(StartupLines(Until(lambda: LAST_MODEL_LINE in read() and read())),
-                                     RunNative({"maze.txt": maze})[0])
+                                     RunNative({"maze.txt": maze, **models})[0])
+                    # Shared from there, its models go with the link, as in the page.
+                    if models:
+                        fresh.run(SHARE)
+                        self.assertEqual(Until(lambda: fresh.run("return document.getElementById('share-link').hash;")),
+                                         fresh.run("return document.getElementById('exported').textContent;"))
                     # Its maze in the bundled one's place, and the page exported again the same.
                     fresh.run(f"const text = {json.dumps('#')};" + TYPE + "document.getElementById('revert').click();")
-                    self.assertEqual(Until(lambda: fresh.run(READ_EDITOR) != "#" and fresh.run(READ_EDITOR)), EditorText(maze))
+                    self.assertEqual(Until(lambda: (text := fresh.run(READ_EDITOR)) != "#" and [text])[0],
+                                     EditorText(maze) if len(maze) <= 1 << 20 else "")  # held, past the editor's limit
                     fresh.run(CATCH + "document.getElementById('export').click();")
                     self.assertEqual(self.Caught(fresh), (page, name))
                 finally:
@@ -595,6 +656,8 @@ class Page(unittest.TestCase):
                 self.assertEqual((name, [(s["codec_type"], s["width"], s["height"]) for s in probe]),
                                  ("zumbrel-walk.webm", [("video", 500, 500)]))
                 self.assertGreater(int(probe[0]["nb_read_frames"]), 1)
+        # Once the walk has ended, there is nothing to record.
+        self.assertTrue(self.browser.run("return document.getElementById('record').disabled;"))
 
     def test_restarts_leave_nothing_behind(self):
         if self.browser.listeners() is None:
