@@ -192,25 +192,29 @@ async function ClaimTab() {
     }
   }
   draftKey = kDraftBase + "." + tab;
-  await PutAsideGoneDrafts();
+  await PutAsideGoneDrafts(tab);
   ShowKept();
 }
 
-// True once held; false where another tab holds it.
+// True once held, or where the browser has no locks to hold; false where
+// another tab holds it.
 function HoldLock(tab) {
   if (!navigator.locks) return Promise.resolve(true);
   return new Promise((held) => navigator.locks.request(kTabKey + "." + tab, {ifAvailable: true}, (lock) => {
     held(lock !== null);
     return lock && new Promise(() => {});
-  }));
+  }).catch(() => held(true)));
 }
 
-async function PutAsideGoneDrafts() {
-  const live = new Set(navigator.locks ? (await navigator.locks.query()).held.map((lock) => lock.name) : []);
+// Without locks, every other tab's draft is taken as gone: put aside, it is
+// listed, and its tab writes it again with its next edit.
+async function PutAsideGoneDrafts(tab) {
   try {
+    const held = navigator.locks ? (await navigator.locks.query()).held.map((lock) => lock.name) : [];
+    const live = new Set([...held, kTabKey + "." + tab]);
     for (const key of Object.keys(localStorage)) {
-      const tab = key.startsWith(kDraftBase + ".") ? key.slice(kDraftBase.length + 1) : null;
-      if (key !== kDraftBase && (tab === null || live.has(kTabKey + "." + tab))) continue;
+      const owner = key.startsWith(kDraftBase + ".") ? key.slice(kDraftBase.length + 1) : null;
+      if (key !== kDraftBase && (owner === null || live.has(kTabKey + "." + owner))) continue;
       AddKept(localStorage.getItem(key));
       localStorage.removeItem(key);
     }
