@@ -2,6 +2,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -144,6 +145,22 @@ TEST_F(DrawTest, PreclipsAtTheFarPlaneAndShadesByDistance) {
   EXPECT_EQ(drawn[2].rgba, (std::vector<double>{1, 0.5, 0.25}));
   EXPECT_EQ(drawn[3].rgba, (std::vector<double>{1, 0.5, 0.25}));
   EXPECT_EQ(gObjectsDrawn, 4);
+}
+
+// The page weighs a stranger's models by this bound: no more than 1,619 cells
+// of a list stand within the far plane, wherever the walker stands.
+TEST_F(DrawTest, NoFrameDrawsMoreOfAListThanTheFarPlaneHolds) {
+  for (int x = -30; x <= 30; x++)
+    for (int y = -30; y <= 30; y++) Add(kWall, 5.0f * x, 5.0f * y);
+  size_t most = 0;
+  for (float offset : {0.0f, 2.5f})
+    for (float heading : {0.0f, 0.4f, 2.0f}) {
+      maze_.walker = Point2{offset, offset};
+      maze_.heading = heading;
+      most = std::max(most, DrawFrame().size());
+    }
+  EXPECT_GT(most, 1100u);
+  EXPECT_LE(most, 1619u);
 }
 
 TEST_F(DrawTest, PreclipsBehindButNotBesideTheWalker) {
