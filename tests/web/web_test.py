@@ -505,8 +505,7 @@ class Page(unittest.TestCase):
                 self.assertEqual(self.browser.run(READ_STORED)[0], replaced)
         with self.subTest("a text put back, then a reload"):
             self.browser.open("about:blank")
-            self.Open()
-            self.assertEqual(self.browser.run(READ_EDITOR), edit)
+            self.assertEqual(self.Open() and self.browser.run(READ_EDITOR), edit)
         for close in ["", "sessionStorage.clear();"]:
             with self.subTest("a draft, a reload or a close, a link and a key", close=close):
                 edit = f"##### an earlier visit {close}\n#X..#\n#####\n"
@@ -525,8 +524,7 @@ class Page(unittest.TestCase):
             self.Type(edit)
             self.browser.run("document.getElementById('revert').click();")
             self.assertEqual(self.browser.run(READ_STORED), [edit, "another tab"])
-            self.browser.run("""document.querySelector('#drafts button').scrollIntoView({block: 'center'});
-                const box = document.querySelector('#drafts button').getBoundingClientRect();
+            self.browser.run("""const button = document.querySelector('#drafts button'), box = (button.scrollIntoView({block: 'center'}), button.getBoundingClientRect());
                 for (const detail of [1, 2]) document.elementFromPoint(box.x + 2, box.y + 2).dispatchEvent(new MouseEvent('click', {bubbles: true, detail}));""")
             self.assertEqual((self.browser.run(READ_EDITOR), self.browser.run(READ_STORED)[1:]), (edit, ["another tab"]))
         with self.subTest("a held maze, then a reload"):
@@ -541,20 +539,18 @@ class Page(unittest.TestCase):
         with self.subTest("a full storage: the older texts stay stored"):
             stored = self.browser.run(READ_STORED)
             self.browser.run("const text = '##### full\\n' + '#'.repeat(11000000 - 11);" + TYPE + "document.getElementById('revert').click();")
-            self.assertEqual((self.browser.run("return document.getElementById('drafts-said').textContent;"), self.browser.run(READ_STORED)),
+            self.assertEqual((self.browser.run("return document.getElementById('drafts-said').textContent;"), self.browser.run(READ_STORED),
+                              kept()[0].endswith('"##### full", 11000000 bytes Put back'), len(kept())),
                              ("The browser's storage cannot take this text of 11000000 characters: it is listed until the page "
-                              "is closed. Save it to keep it.", stored))
-            self.assertEqual((kept()[0].endswith('"##### full", 11000000 bytes Put back'), len(kept())), (True, len(stored) + 1))
+                              "is closed. Save it to keep it.", stored, True, len(stored) + 1))
         with self.subTest("two links in a row: the latest wins"):
             # The older link's inflating held back, so that it is read last.
             self.browser.run(f"""performance.clearMarks();
                 const Inflating = DecompressionStream;
                 window.DecompressionStream = function (format) {{
                   window.DecompressionStream = Inflating;
-                  const stream = new Inflating(format);
-                  const later = new TransformStream({{start: () => new Promise((r) => setTimeout(r, 500))}});
-                  return {{writable: stream.writable, readable: stream.readable.pipeThrough(later)}};
-                }};
+                  const stream = new Inflating(format), later = new TransformStream({{start: () => new Promise((r) => setTimeout(r, 500))}});
+                  return {{writable: stream.writable, readable: stream.readable.pipeThrough(later)}}; }};
                 location.hash = {json.dumps(Link(maze=Deflated(b'#' * LARGEST_FILE)))};
                 setTimeout(() => {{ location.hash = {json.dumps(Link(maze=Deflated(small)))}; }}, 0);""")
             Until(lambda: self.browser.run("return performance.getEntriesByName('zumbrel-link-read').length == 2;"))
