@@ -104,7 +104,7 @@ function PutBack(event, text) {
   AddKept(held ? TextOfBytes(held) : editor.value);
   edited = false;
   const bytes = BytesOfText(text);
-  if (bytes.length > kLargestEdited || LineCount(bytes) > kMostLinesEdited) {
+  if (TooLargeToEdit(bytes)) {
     SetEditorBytes(bytes);
     return;
   }

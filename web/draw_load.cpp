@@ -1,5 +1,6 @@
 // draw_load.cpp: what a maze and its models give one frame to draw, read by
 // the game's own readers, for the page to weigh a stranger's link.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,20 +30,17 @@ void CountRow(const char* text, int length, bool, void* context) {
 // within the far plane, pedestals counting the orbs they are taken from, and
 // the start marker once. Without a maze, as many as the far plane holds.
 void DrawnCells(const char* mazeName, int64_t drawn[kNumModelKinds]) {
-  int64_t cells[kNumComponentKinds];
-  for (int64_t& count : cells) count = INT64_MAX;
-  if (mazeName[0] != '\0') {
-    FILE* maze = fopen(mazeName, "rb");
-    if (maze == nullptr) Fatal("Unable to open the maze file. Aborting.  ");
-    for (int64_t& count : cells) count = 0;
-    if (!ReadMazeRows(maze, CountRow, cells)) Fatal("Unable to read the maze file. Aborting.  ");
-    fclose(maze);
-    cells[kPedestal] += cells[kOrb];
-  }
   for (int m = 0; m < kNumModelKinds; m++) drawn[m] = FrameCells();
   drawn[kStartModel] = 1;
+  if (mazeName[0] == '\0') return;  // any maze
+  FILE* maze = fopen(mazeName, "rb");
+  if (maze == nullptr) Fatal("Unable to open the maze file. Aborting.  ");
+  int64_t cells[kNumComponentKinds] = {};
+  if (!ReadMazeRows(maze, CountRow, cells)) Fatal("Unable to read the maze file. Aborting.  ");
+  fclose(maze);
+  cells[kPedestal] += cells[kOrb];
   for (int k = 0; k < kNumComponentKinds; k++)
-    if (cells[k] < drawn[kListModel[k]]) drawn[kListModel[k]] = cells[k];
+    drawn[kListModel[k]] = std::min(drawn[kListModel[k]], cells[k]);
 }
 
 }  // namespace

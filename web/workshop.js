@@ -66,6 +66,11 @@ function EditorBytes() {
   return heldMaze || BytesOfText(editor.value);
 }
 
+// Whether a maze is more than the editor shows.
+function TooLargeToEdit(bytes) {
+  return bytes.length > kLargestEdited || LineCount(bytes) > kMostLinesEdited;
+}
+
 function LineCount(bytes) {
   let lines = bytes.length > 0 && bytes[bytes.length - 1] !== 10 ? 1 : 0;
   for (let at = bytes.indexOf(10); at >= 0; at = bytes.indexOf(10, at + 1)) lines++;
@@ -77,11 +82,10 @@ function LineCount(bytes) {
 function SetEditorBytes(bytes) {
   KeepEditorText();
   edited = false;
-  const lines = LineCount(bytes);
-  heldMaze = bytes.length > kLargestEdited || lines > kMostLinesEdited ? bytes : null;
+  heldMaze = TooLargeToEdit(bytes) ? bytes : null;
   editor.readOnly = heldMaze !== null;
   editor.value = heldMaze ? "" : TextOfBytes(bytes);
-  editor.placeholder = heldMaze ? "This maze of " + bytes.length + " bytes in " + lines + " lines is more than " +
+  editor.placeholder = heldMaze ? "This maze of " + bytes.length + " bytes in " + LineCount(bytes) + " lines is more than " +
       "the editor takes (" + kLargestEdited + " bytes, " + kMostLinesEdited + " lines): it is walked, checked, " +
       "mapped, linked and saved as it is, but not shown here." : "";
   editor.setSelectionRange(0, 0);
