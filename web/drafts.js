@@ -2,19 +2,35 @@
 // across reloads, and the texts the editor held before something replaced
 // them, newest first, each to be put back; every tab of the page shares the
 // list, and tells the others' drafts from its own by a key of its own.
+import {Hash, BytesOfText} from "./bytes.js";
+import {EditorText, EditorTextSoon, OnEditorChange, PutInEditor} from "./editor.js";
 
 const kKeptKey = "zumbrel-kept";
 const kMostKept = 10;
 // An exported page keeps drafts of its own, and each tab its own draft:
 // BASE.TAB. A draft stored before tabs had keys stands at BASE alone.
+const exported = document.getElementById("exported").textContent;
 const kDraftBase = "zumbrel-draft" + (exported ? "-" + Hash(exported) : "");
 const kTabKey = "zumbrel-tab";
 const draftList = document.getElementById("drafts");
 const draftsSaid = document.getElementById("drafts-said");
+const workshopSaid = document.getElementById("workshop-said");
 
 let edited = false;     // the editor holds edits that are not kept yet
 let draftKey = null;    // this tab's draft, once the tab has its key
 const unstored = [];    // [{when, text}] put aside where storage could not take them, listed until the page closes
+const putBack = [];     // told of each text put back
+
+// The author's edits are kept a while after the last.
+OnEditorChange((change) => {
+  if (!change.typed) return;
+  edited = true;
+  KeepDraftSoon();
+});
+
+export function OnPutBack(tell) {
+  putBack.push(tell);
+}
 
 function StoredKept() {
   try {
@@ -39,11 +55,26 @@ function Listed() {
 
 // Called before anything replaces the editor's text: a pending draft is
 // written with the text it was for, and edits not kept yet go in the list.
-function KeepEditorText() {
+export function KeepEditorText() {
   FlushDraft();
-  if (!edited || heldMaze) return;
+  if (!edited) return;
   edited = false;
-  AddKept(editor.value);
+  AddKept(EditorText());
+}
+
+// Puts a maze in the editor, the text it replaces kept first; no draft is
+// kept of a maze that came whole.
+export function PutMazeInEditor(text) {
+  KeepEditorText();
+  PutInEditor(text);
+  edited = false;
+}
+
+// Puts a draft in the editor, the text it replaces kept first.
+export function PutDraftInEditor(text) {
+  KeepEditorText();
+  PutInEditor(text);
+  edited = true;
 }
 
 // A text kept again moves to the top of the list. One that storage cannot
@@ -94,23 +125,18 @@ function ShowKept() {
   }
 }
 
-// The kept text goes back in the editor, and the editor's text, or the maze
-// it holds, is kept in its place. The second click of a double click lands
-// on the list drawn anew, and does nothing.
+// The kept text goes back in the editor, and the editor's text is kept in
+// its place. The second click of a double click lands on the list drawn
+// anew, and does nothing.
 function PutBack(event, text) {
   if (event.detail > 1 || !Listed().some((entry) => entry.text === text)) return;
   ForgetKept(text);
-  const held = heldMaze;
-  AddKept(held ? TextOfBytes(held) : editor.value);
-  edited = false;
-  const bytes = BytesOfText(text);
-  if (TooLargeToEdit(bytes)) {
-    SetEditorBytes(bytes);
-    return;
-  }
-  SetEditorText(text);
+  FlushDraft();
+  AddKept(EditorText());
+  PutInEditor(text);
+  edited = true;
   KeepDraft();
-  if (!held) LeaveLink();
+  for (const tell of putBack) tell();
 }
 
 // The draft is kept a while after the last edit, and as the page is hidden
@@ -123,18 +149,23 @@ function KeepDraftSoon() {
   draftTimer = setTimeout(KeepDraft, kDraftPause);
 }
 
-// A maze too large to show is never written over a draft. Where storage is
-// full, the oldest texts put aside make room, and stay listed until the
-// page is closed.
-function KeepDraft() {
+// Where storage is full, the oldest texts put aside make room, and stay
+// listed until the page is closed. The text is read a slice at a time; one
+// that changed while it was read is kept by the next draft.
+export async function KeepDraft() {
   clearTimeout(draftTimer);
   draftTimer = 0;
-  if (heldMaze || !draftKey) return;
+  if (!draftKey) return;
+  const text = await EditorTextSoon();
+  if (text !== null) StoreDraft(text);
+}
+
+function StoreDraft(text) {
   const stored = StoredKept();
   for (let went = 0; went <= stored.length; went++) {
     try {
       if (went > 0) StoreKept(stored.slice(0, stored.length - went));
-      localStorage.setItem(draftKey, editor.value);
+      localStorage.setItem(draftKey, text);
     } catch (e) {
       continue;
     }
@@ -152,11 +183,16 @@ function KeepDraft() {
   workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
 }
 
-function FlushDraft() {
-  if (draftTimer) KeepDraft();
+// A draft not kept yet is kept at once, as the page is hidden or left, or
+// before the text is replaced.
+export function FlushDraft() {
+  if (!draftTimer || !draftKey) return;
+  clearTimeout(draftTimer);
+  draftTimer = 0;
+  StoreDraft(EditorText());
 }
 
-function Draft() {
+export function Draft() {
   try {
     return draftKey && localStorage.getItem(draftKey);
   } catch (e) {
@@ -164,7 +200,7 @@ function Draft() {
   }
 }
 
-function ClearDraft() {
+export function ClearDraft() {
   clearTimeout(draftTimer);
   draftTimer = 0;
   try {
@@ -177,7 +213,7 @@ function ClearDraft() {
 // and names a lock it holds for its life, so that other tabs can tell it is
 // there. A tab copied with its session takes a key of its own. Drafts of
 // tabs that are gone are put aside.
-async function ClaimTab() {
+export async function ClaimTab() {
   let tab = null;
   try {
     tab = sessionStorage.getItem(kTabKey);
@@ -222,6 +258,8 @@ async function PutAsideGoneDrafts(tab) {
   }
 }
 
+window.addEventListener("pagehide", FlushDraft);
+document.addEventListener("visibilitychange", () => { if (document.hidden) FlushDraft(); });
 // Another tab's list, as it writes it.
 window.addEventListener("storage", (event) => {
   if (event.key === kKeptKey || event.key === null) ShowKept();

@@ -1,24 +1,24 @@
 // export.js: the page exported as one file that holds the editor's maze,
 // and the models given that are not the game's own, in the bundled files'
 // place; and, in such a page, those files.
+import {ByteString} from "./bytes.js";
+import {Download} from "./download.js";
+import {EditorBytes} from "./editor.js";
+import {FilesOfLink, Fragment} from "./link.js";
+import {GameFiles, ModelsInEffect, kLargestFile, pageFiles} from "./walk.js";
 
-// The page as it stood before any script changed it: this script runs
-// first.
+// The page as it stood before any script changed it: no script changes it
+// as it is read, and the page's start reads this one before it changes
+// anything.
 const pageSource = "<!DOCTYPE html>\n" + document.documentElement.outerHTML;
+const workshopSaid = document.getElementById("workshop-said");
 // The files an exported page holds, as a link's fragment: base64url, so
 // that no maze can end the element it travels in or add any markup.
 const exported = document.getElementById("exported").textContent;
 const kExportedElement = /(<script id="exported" type="text\/plain">)[^<]*(<\/script>)/;
 
-// A short, stable name for a text.
-function Hash(text) {
-  let hash = 5381;
-  for (let i = 0; i < text.length; i++) hash = (hash * 33 + text.charCodeAt(i)) >>> 0;
-  return hash.toString(36);
-}
-
 // The files of an exported page, read once at its start.
-async function ReadPageFiles() {
+export async function ReadPageFiles() {
   if (!exported) return;
   const files = await FilesOfLink(exported);
   if (!files || files.refusal) return;
@@ -38,7 +38,7 @@ function ExportName(maze) {
 // Downloads this page with the editor's maze and the models in effect
 // that are not the game's own inside it.
 async function Export() {
-  const maze = EditorBytes();
+  const maze = await EditorBytes();
   const models = ModelsInEffect();
   const size = maze.length + Array.from(models.values(), (bytes) => bytes.length).reduce((a, b) => a + b, 0);
   if (size > kLargestFile) {
@@ -46,7 +46,7 @@ async function Export() {
                                kLargestFile + " a page takes.";
     return;
   }
-  const fragment = await Fragment(maze, models, gameFiles);
+  const fragment = await Fragment(maze, models, GameFiles());
   const page = pageSource.replace(kExportedElement, (whole, open, close) => open + fragment + close);
   const name = ExportName(maze), file = new Blob([page], {type: "text/html"});
   Download(file, name);

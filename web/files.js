@@ -1,5 +1,9 @@
 // files.js: files opened or dropped on the page: a maze, which goes in the
 // editor, and models named as the game names them.
+import {ByteString} from "./bytes.js";
+import {PutMazeInEditor} from "./drafts.js";
+import {EditorBytes} from "./editor.js";
+import {IsLatestOpening, NextOpening, Say, Walk, kLargestFile, kModelNames} from "./walk.js";
 
 // The name a file takes in the game's directory: a model's, whatever the
 // case and blanks around it, or else the maze's.
@@ -35,7 +39,7 @@ async function OpenFiles(files, folders = new Set()) {
   if (files.length === 0) return;
   const refusal = Refusal(files, folders);
   if (refusal) return Say(refusal, true);
-  const number = ++openNumber;
+  const number = NextOpening();
   const read = new Map();
   for (const file of files) {
     try {
@@ -44,11 +48,12 @@ async function OpenFiles(files, folders = new Set()) {
       return Say(file.name + " could not be read: " + error.message, true);
     }
   }
-  if (number !== openNumber) return;
+  if (!IsLatestOpening(number)) return;
   const maze = read.get("maze.txt");
   read.delete("maze.txt");
-  if (maze) SetEditorBytes(maze);
-  Walk(EditorBytes(), read, Array.from(files, (f) => f.name).join(", "));
+  if (maze) PutMazeInEditor(ByteString(maze));
+  const walked = maze || await EditorBytes();
+  if (IsLatestOpening(number)) Walk(walked, read, Array.from(files, (f) => f.name).join(", "));
 }
 
 const open = document.getElementById("open");

@@ -1,12 +1,20 @@
 // link.js: a link that carries the maze, and the models that are not the
 // game's own: zumbrel.html?OPTIONS#maze=DATA&orb=DATA, each DATA the
 // file's bytes compressed with raw DEFLATE and written in base64url.
+import {ByteString, BytesOfText, SameBytes} from "./bytes.js";
+import {OnPutBack, PutMazeInEditor} from "./drafts.js";
+import {EditorBytes, OnEditorChange} from "./editor.js";
+import {ToolRunner} from "./tools.js";
+import {GameFiles, IsLatestOpening, ModelsInEffect, NextOpening, OptionsQuery, Say, SetAddress, Walk, kLargestFile,
+        kModelNames} from "./walk.js";
 
 // A longer link is not made: browsers and the places links are sent to cut
 // them short.
 const kLongestLink = 64 * 1024;
 const shareLink = document.getElementById("share-link");
 const walkHeavy = document.getElementById("walk-heavy");
+const linkSaid = document.getElementById("link-said");
+const workshopSaid = document.getElementById("workshop-said");
 
 function Base64url(bytes) {
   return btoa(ByteString(bytes)).replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
@@ -54,7 +62,7 @@ async function Inflate(bytes, largest) {
 // none; {refusal} for a malformed link; null for an address that is no such
 // link. The largest file's limit holds for all of them together, as for
 // files opened together.
-async function FilesOfLink(hash) {
+export async function FilesOfLink(hash) {
   const fields = new URLSearchParams(hash.slice(1));
   const names = ["maze", ...kModelNames.map((name) => name.slice(0, -4))];
   if (!names.some((name) => fields.has(name))) return null;
@@ -109,13 +117,9 @@ async function HeavyModels(maze, models) {
   return Array.from(models, ([name, bytes]) => name + " (" + (read.get(name) || "") + bytes.length + " bytes)").join(", ");
 }
 
-function SameBytes(a, b) {
-  return a.length === b.length && a.every((byte, i) => byte === b[i]);
-}
-
 // The fragment that carries the maze and those of the models that are
 // not the same as in base: #maze=DATA&orb=DATA.
-async function Fragment(maze, models, base) {
+export async function Fragment(maze, models, base) {
   let hash = "#maze=" + Base64url(await Deflate(maze));
   for (const [name, bytes] of models) {
     if (!base || !SameBytes(bytes, base.get(name))) hash += "&" + name.slice(0, -4) + "=" + Base64url(await Deflate(bytes));
@@ -127,7 +131,7 @@ async function Fragment(maze, models, base) {
 // game's own, an exported page's among them, shown, put in the address and
 // copied; or, past the longest link, Save offered instead.
 async function Share() {
-  const hash = await Fragment(EditorBytes(), ModelsInEffect(), gameFiles);
+  const hash = await Fragment(await EditorBytes(), ModelsInEffect(), GameFiles());
   const link = location.href.replace(/[?#].*$/, "") + OptionsQuery() + hash;
   if (link.length > kLongestLink) {
     shareLink.textContent = "";
@@ -154,26 +158,29 @@ function LeaveLink() {
   SetAddress(location.pathname + OptionsQuery());
 }
 
+OnEditorChange((change) => { if (change.typed) LeaveLink(); });
+OnPutBack(LeaveLink);
+
 // Walks the maze of the link in the address; a malformed one is refused,
 // and the bundled maze walked, the editor left as it was. Models that give a
 // frame more to draw than a link may are left out, with a button to walk
 // them all the same. Of links opened one after the other, the latest wins.
 // False when the address is no such link.
-async function OpenLink() {
-  const number = ++openNumber;
+export async function OpenLink() {
+  const number = NextOpening();
   const files = await FilesOfLink(location.hash);
   // Marked for whoever waits on links: each link read, the latest or not.
   performance.mark("zumbrel-link-read");
   if (!files) return false;
-  if (number !== openNumber) return true;
+  if (!IsLatestOpening(number)) return true;
   if (files.refusal) {
     Walk(null, new Map(), "the bundled maze");
     Say(files.refusal + " The bundled maze is walked instead.", true);
     return true;
   }
   const heavy = await HeavyModels(files.maze, files.models);
-  if (heavy === null || number !== openNumber) return true;
-  if (files.maze) SetEditorBytes(files.maze);
+  if (heavy === null || !IsLatestOpening(number)) return true;
+  if (files.maze) PutMazeInEditor(ByteString(files.maze));
   Walk(files.maze, heavy ? new Map() : files.models, heavy ? "the maze of the link, with the bundled models" : "the maze of the link");
   if (heavy) {
     linkSaid.hidden = false;

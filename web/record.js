@@ -1,5 +1,7 @@
 // record.js: a recording of the walk, as the canvas shows it, made by the
 // browser's own MediaRecorder and handed over as zumbrel-walk.webm.
+import {Download} from "./download.js";
+import {FocusCanvas, OnWalkEnded, OnWalkStarted, RunningWalk, WalkCanvas} from "./walk.js";
 
 const kVideoType = "video/webm";
 const recordButton = document.getElementById("record");
@@ -14,7 +16,7 @@ function CanRecord() {
 // Starts recording the running walk's canvas; the file is handed over once
 // the recording stops, when the walk drew a frame in the meantime.
 function StartRecording() {
-  const game = walk, stream = canvas.captureStream();
+  const game = RunningWalk(), stream = WalkCanvas().captureStream();
   const firstFrame = (game.framesDrawn || 0) + 1;
   const chunks = [];
   recorder = new MediaRecorder(stream, {mimeType: kVideoType});
@@ -41,16 +43,19 @@ function StopRecording() {
   recordButton.textContent = "Record";
 }
 
-// Recording is offered while a walk runs.
-recordButton.disabled = true;
-if (CanRecord()) {
+// Recording is offered while a walk runs; a walk that ends stops its
+// recording, and the file is still handed over.
+export function StartRecorder() {
+  recordButton.disabled = true;
+  if (!CanRecord()) {
+    recordSaid.textContent = "This browser cannot record video as WebM, so the walk cannot be recorded here.";
+    return;
+  }
   recordButton.addEventListener("click", () => (recorder ? StopRecording() : StartRecording()));
-  walkStarted.push(() => { recordButton.disabled = walk === null; });
-} else {
-  recordSaid.textContent = "This browser cannot record video as WebM, so the walk cannot be recorded here.";
+  OnWalkStarted(() => { recordButton.disabled = RunningWalk() === null; });
 }
-// A walk that ends stops its recording, and the file is still handed over.
-walkEnded.push(() => {
+
+OnWalkEnded(() => {
   StopRecording();
   recordButton.disabled = true;
 });

@@ -1,6 +1,7 @@
 // tools-worker.js: the tools' worker: each request runs the tools' program
 // afresh on the files sent, and sends back its status, its lines on standard
 // error, the output files asked for and how long it ran, in milliseconds.
+import ZumbrelTools from "zumbrel-tools";
 
 // The program is compiled once; each run is a fresh instance of it.
 const instantiate = WebAssembly.instantiate;

@@ -17,7 +17,7 @@ function ToolsAddress() {
 // lines on standard error, the output files' bytes and how long the tool
 // itself ran, in milliseconds; or to null once
 // Cancel() has ended it, which a newer run does too.
-function ToolRunner() {
+export function ToolRunner() {
   let worker = null;
   let pending = null;  // the running call's resolve
   // A worker ended is replaced at once, so that the next run finds the

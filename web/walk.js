@@ -1,9 +1,11 @@
 // walk.js: the walk: a fresh instance of the game for each start, on the
 // maze and models given and the bundled files, with the options chosen, and
 // what it prints.
-const kModelNames = ["space.txt", "wall.txt", "door.txt", "start.txt", "orb.txt", "tele.txt", "ped.txt"];
+import Zumbrel from "zumbrel-game";
+
+export const kModelNames = ["space.txt", "wall.txt", "door.txt", "start.txt", "orb.txt", "tele.txt", "ped.txt"];
 // A larger file would cost the tab its memory before the game could say so.
-const kLargestFile = 16 * 1024 * 1024;
+export const kLargestFile = 16 * 1024 * 1024;
 const kOutputLines = 1000;
 const kNoWebGL = "This browser gives the page no WebGL, which the game draws with. Turn on WebGL, or " +
                  "hardware acceleration, in its settings, or open the page in another browser.";
@@ -21,7 +23,7 @@ let walkMaze = null;       // the maze's bytes, or null for the bundled maze
 let walkModels = new Map();  // model file name -> its bytes, where not the bundled
 let walkSay = "the bundled maze";
 let gameFiles = null;      // file name -> the bytes the game was built with, once a walk has started
-let pageFiles = new Map(); // file name -> the bytes an exported page holds in their place
+export const pageFiles = new Map(); // file name -> the bytes an exported page holds in their place
 let bundledFiles = null;   // file name -> the page's bundled bytes: the game's, and the page's over them
 let walk = null;           // the game now running, once started
 let walkNumber = 0;        // which start the running walk came from
@@ -29,7 +31,59 @@ const walkStarted = [];    // told of each game started, before it runs
 const walkEnded = [];      // told as the running walk ends, or is replaced
 let openNumber = 0;        // each opening of files, a link or a new maze: the latest wins
 
-function Say(text, fatal) {
+export function OnWalkStarted(tell) {
+  walkStarted.push(tell);
+}
+
+export function OnWalkEnded(tell) {
+  walkEnded.push(tell);
+}
+
+// Each opening of files, a link or a new maze takes a number, and only the
+// latest goes on once its wait is over.
+export function NextOpening() {
+  return ++openNumber;
+}
+
+export function IsLatestOpening(number) {
+  return number === openNumber;
+}
+
+// The game now running, once started, and its canvas.
+export function RunningWalk() {
+  return walk;
+}
+
+export function WalkCanvas() {
+  return canvas;
+}
+
+// The models the walk was given, and whether it walks the bundled maze.
+export function WalkModels() {
+  return walkModels;
+}
+
+export function WalksTheBundledMaze() {
+  return walkMaze === null;
+}
+
+// File name -> the bytes the game was built with, and the page's bundled
+// bytes, once a walk has started; null before.
+export function GameFiles() {
+  return gameFiles;
+}
+
+export function BundledFiles() {
+  return bundledFiles;
+}
+
+// The options the address gives: ?a&nr.
+export function TakeOptions(query) {
+  optionA.checked = query.has("a");
+  optionNr.checked = query.has("nr");
+}
+
+export function Say(text, fatal) {
   state.textContent = text;
   state.className = fatal ? "fatal" : "";
 }
@@ -57,14 +111,14 @@ function Arguments() {
 
 // The options as the address gives them, so that a walk can be linked to:
 // ?a&nr.
-function OptionsQuery() {
+export function OptionsQuery() {
   const query = Arguments().map((a) => a.slice(1)).join("&");
   return query ? "?" + query : "";
 }
 
 // The address changed without a reload. A page opened from disk may not
 // change it; the walk goes on.
-function SetAddress(address) {
+export function SetAddress(address) {
   try {
     history.replaceState(null, "", address);
   } catch (e) {
@@ -83,13 +137,13 @@ function HasWebGL() {
   return hasWebGL;
 }
 
-function FocusCanvas() {
+export function FocusCanvas() {
   canvas.focus({preventScroll: true});
 }
 
 // Walks the maze and models given, the bundled files filling in the rest;
 // say names them in the state line.
-function Walk(maze, models, say) {
+export function Walk(maze, models, say) {
   linkSaid.hidden = true;
   walkMaze = maze;
   walkModels = models;
@@ -167,19 +221,19 @@ function WithoutWebGL() {
 
 // The models in effect: those the walk was given, and the page's for the
 // rest, once they are known.
-function ModelsInEffect() {
+export function ModelsInEffect() {
   return new Map(kModelNames.map((name) => [name, walkModels.get(name) || (bundledFiles && bundledFiles.get(name))])
                             .filter(([, bytes]) => bytes));
 }
 
 // The maze the running walk was given: its bytes, once they are known.
-function WalkedMaze() {
+export function WalkedMaze() {
   return walkMaze || (bundledFiles && bundledFiles.get("maze.txt"));
 }
 
 // Where the running walk's walker stands, in the world's units, and its
 // heading in radians; null when no walk runs.
-function WalkerPlace() {
+export function WalkerPlace() {
   if (!walk) return null;
   return {x: walk._ZumbrelWalker(0), y: walk._ZumbrelWalker(1), heading: walk._ZumbrelWalker(2)};
 }

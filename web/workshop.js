@@ -1,18 +1,19 @@
 // workshop.js: the maze being walked, in an editor beside the walk: its
 // check as you type, its map with the walker on it, new mazes and Save.
 
+import {ByteString, SameBytes} from "./bytes.js";
+import {Download} from "./download.js";
+import {MarkProblems, MoveCaret, EditorBytes, EditorLength, CaretPlace, FocusEditor, OnEditorChange} from "./editor.js";
+import {ClearDraft, KeepDraft, KeepEditorText, PutMazeInEditor} from "./drafts.js";
+import {ToolRunner} from "./tools.js";
+import {BundledFiles, IsLatestOpening, NextOpening, OnWalkStarted, RunningWalk, Walk, WalkModels, WalkedMaze,
+        WalkerPlace, WalksTheBundledMaze, kLargestFile} from "./walk.js";
+
 // The pause after the last edit before the maze is checked again.
 const kCheckPause = 300;
 // A map of more markup than this would hold up the page as it is drawn.
 const kLargestMap = 4 * 1024 * 1024;
-// Past these a text area takes seconds to lay a maze out and to take each
-// keystroke: a larger maze is walked, checked, mapped, linked and saved as it
-// is, but not shown for editing.
-const kLargestEdited = 1024 * 1024;
-const kMostLinesEdited = 10000;
 
-const editor = document.getElementById("maze-text");
-const caret = document.getElementById("caret");
 const checkSaid = document.getElementById("check-said");
 const checkList = document.getElementById("check");
 const mapFrame = document.getElementById("map-frame");
@@ -21,116 +22,15 @@ const marker = document.getElementById("marker");
 const workshopSaid = document.getElementById("workshop-said");
 const differs = document.getElementById("differs");
 
-// The editor holds a maze file one character a byte, so that any file comes
-// back byte for byte and a column of the check is a column of the editor.
-// A text area would turn a carriage return into a line's end, so it stands
-// as the symbol for one; a character typed beyond a byte is written as
-// UTF-8.
-const kReturnSymbol = "\u240d";
-// Each byte as the character of its code.
-function ByteString(bytes) {
-  let text = "";
-  for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
-  return text;
-}
-
-function TextOfBytes(bytes) {
-  return ByteString(bytes).replace(/\r/g, kReturnSymbol);
-}
-
-function BytesOfText(text) {
-  const bytes = new Uint8Array(text.length);
-  for (let i = 0; i < text.length; i++) {
-    const code = text.charCodeAt(i);
-    if (code >= 0x100) return BytesOfWideText(text);
-    bytes[i] = code;
-  }
-  return bytes;
-}
-
-function BytesOfWideText(text) {
-  const bytes = [];
-  const encoder = new TextEncoder();
-  for (const character of text) {
-    const code = character.codePointAt(0);
-    if (code < 0x100) bytes.push(code);
-    else if (character === kReturnSymbol) bytes.push(13);
-    else bytes.push(...encoder.encode(character));
-  }
-  return new Uint8Array(bytes);
-}
-
-let heldMaze = null;  // a maze too large to edit, which stands for the editor's text
-
-function EditorBytes() {
-  return heldMaze || BytesOfText(editor.value);
-}
-
-// Whether a maze is more than the editor shows.
-function TooLargeToEdit(bytes) {
-  return bytes.length > kLargestEdited || LineCount(bytes) > kMostLinesEdited;
-}
-
-function LineCount(bytes) {
-  let lines = bytes.length > 0 && bytes[bytes.length - 1] !== 10 ? 1 : 0;
-  for (let at = bytes.indexOf(10); at >= 0; at = bytes.indexOf(10, at + 1)) lines++;
-  return lines;
-}
-
-// Puts a maze in the editor, the text it replaces kept first; no draft is
-// kept of a maze that came whole.
-function SetEditorBytes(bytes) {
-  KeepEditorText();
-  edited = false;
-  heldMaze = TooLargeToEdit(bytes) ? bytes : null;
-  editor.readOnly = heldMaze !== null;
-  editor.value = heldMaze ? "" : TextOfBytes(bytes);
-  editor.placeholder = heldMaze ? "This maze of " + bytes.length + " bytes in " + LineCount(bytes) + " lines is more than " +
-      "the editor takes (" + kLargestEdited + " bytes, " + kMostLinesEdited + " lines): it is walked, checked, " +
-      "mapped, linked and saved as it is, but not shown here." : "";
-  editor.setSelectionRange(0, 0);
-  ShowCaret();
-  CheckSoon(0);
-}
-
-// Puts the text of a draft in the editor, the text it replaces kept first.
-function SetEditorText(text) {
-  KeepEditorText();
-  edited = true;
-  heldMaze = null;
-  editor.readOnly = false;
-  editor.placeholder = "";
-  editor.value = text;
-  ShowCaret();
-  CheckSoon(0);
-}
-
-function ShowCaret() {
-  if (heldMaze) return caret.textContent = "";
-  const before = editor.value.slice(0, editor.selectionStart);
-  const line = before.split("\n").length;
-  caret.textContent = "Line " + line + ", column " + (before.length - before.lastIndexOf("\n"));
-}
-
-// Puts the caret at a 1-based line and column of the editor's text.
-function MoveCaret(line, column) {
-  const text = editor.value;
-  let at = 0;
-  for (let l = 1; l < line && at >= 0; l++) at = text.indexOf("\n", at) + 1 || -1;
-  if (at < 0) at = text.length;
-  at = Math.min(at + column - 1, text.length);
-  editor.focus();
-  editor.setSelectionRange(at, at);
-  ShowCaret();
-}
-
 // The check runs on each pause in the typing, and then the map, each in a
 // worker of its own, so that a map still being made leaves the check's
 // worker ready; a newer edit cancels both.
 const checker = ToolRunner();
 const mapper = ToolRunner();
 let checkTimer = 0;
+let checkNumber = 0;  // each check's, so that one made stale while its bytes were read stops there
 function CheckSoon(pause) {
+  ++checkNumber;
   checker.Cancel();
   mapper.Cancel();
   clearTimeout(checkTimer);
@@ -138,12 +38,17 @@ function CheckSoon(pause) {
 }
 
 async function Check() {
-  const files = {"maze.txt": EditorBytes()};
+  const number = checkNumber;
   checkSaid.textContent = "Checking…";
   const start = performance.now();
+  const maze = await EditorBytes();
+  if (number !== checkNumber) return;
+  // Marked for whoever measures the page: the text read as bytes.
+  performance.measure("zumbrel-check-bytes", {start: start});
+  const files = {"maze.txt": maze};
   const check = await checker.Run(["zumbrel-map", "--check", "maze.txt"], files);
   if (!check) return;
-  ShowDiffers();
+  ShowDiffers(maze);
   // Marked for whoever measures the page: the whole wait, and the tool's run.
   performance.measure("zumbrel-check", {start: start});
   performance.measure("zumbrel-check-run", {start: start, duration: check.ran});
@@ -158,14 +63,17 @@ async function Check() {
 
 // Each line as the tool printed it; one that names a place moves the caret
 // there when clicked.
+// Those that name a place are marked there in the text too.
 function ShowProblems(lines, status) {
   checkSaid.textContent = status === 0 ? "No problems: the walker can reach every cell." :
                           status === 1 ? "The check found these problems:" : "The check could not run:";
   checkList.textContent = "";
+  const problems = [];
   for (const line of lines) {
     const item = document.createElement("li");
     const place = /^maze\.txt:(\d+):(\d+): /.exec(line);
-    if (place && !heldMaze) {
+    if (place) problems.push({line: Number(place[1]), column: Number(place[2]), message: line.slice(place[0].length)});
+    if (place) {
       const go = document.createElement("button");
       go.textContent = line;
       go.addEventListener("click", () => MoveCaret(Number(place[1]), Number(place[2])));
@@ -176,6 +84,7 @@ function ShowProblems(lines, status) {
     }
     checkList.append(item);
   }
+  MarkProblems(problems);
 }
 
 // The tool's map, scaled to fit its box, with the page's marker laid over
@@ -208,9 +117,9 @@ function ShowMap(svg, lines) {
 
 // Whether the walk shows the editor's maze: the map's marker shows only
 // then, and a line says so when not.
-function ShowDiffers() {
-  const walked = WalkedMaze(), edited = EditorBytes();
-  differs.hidden = !walk || !walked || walked === edited || SameBytes(walked, edited);
+function ShowDiffers(edited) {
+  const walked = WalkedMaze();
+  differs.hidden = !RunningWalk() || !walked || walked === edited || SameBytes(walked, edited);
 }
 
 // Where the walker stands on the map, on request.
@@ -243,18 +152,9 @@ function MoveMarker() {
   requestAnimationFrame(MoveMarker);
 }
 
-// Hands the browser a file to keep.
-function Download(blob, name) {
-  const link = document.createElement("a");
-  link.href = URL.createObjectURL(blob);
-  link.download = name;
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-}
-
 // The editor's text, byte for byte, as maze.txt.
-function Save() {
-  const bytes = EditorBytes();
+async function Save() {
+  const bytes = await EditorBytes();
   Download(new Blob([bytes], {type: "text/plain"}), "maze.txt");
   workshopSaid.textContent = "Saved maze.txt, " + bytes.length + " bytes.";
 }
@@ -270,9 +170,9 @@ async function Generate(form) {
   args.push("-o", "maze.txt");
   workshopSaid.textContent = "Making a maze…";
   const start = performance.now();
-  const number = ++openNumber;
+  const number = NextOpening();
   const made = await generator.Run(args, {}, ["maze.txt"]);
-  if (!made || number !== openNumber) return;
+  if (!made || !IsLatestOpening(number)) return;
   performance.measure("zumbrel-generate", {start: start});
   performance.measure("zumbrel-generate-run", {start: start, duration: made.ran});
   if (made.status !== 0) {
@@ -286,47 +186,50 @@ async function Generate(form) {
     return;
   }
   workshopSaid.textContent = "";
-  SetEditorBytes(maze);
-  if (!heldMaze) KeepDraft();
-  Walk(EditorBytes(), walkModels, "the new maze");
+  PutMazeInEditor(ByteString(maze));
+  KeepDraft();
+  Walk(maze, WalkModels(), "the new maze");
 }
 
 // The bundled maze and models again, and no draft: the text replaced is
 // kept in the list.
-function BackToBundled() {
-  ++openNumber;
+export function BackToBundled() {
+  NextOpening();
   KeepEditorText();
   ClearDraft();
-  if (bundledFiles) SetEditorBytes(bundledFiles.get("maze.txt"));
+  if (BundledFiles()) PutMazeInEditor(ByteString(BundledFiles().get("maze.txt")));
   Walk(null, new Map(), "the bundled maze");
 }
 
-editor.addEventListener("input", () => {
-  edited = true;
-  ShowCaret();
-  CheckSoon(kCheckPause);
-  KeepDraftSoon();
-  LeaveLink();
-});
-for (const moved of ["keyup", "click", "focus"]) editor.addEventListener(moved, ShowCaret);
-window.addEventListener("pagehide", FlushDraft);
-document.addEventListener("visibilitychange", () => { if (document.hidden) FlushDraft(); });
-document.getElementById("walk-this").addEventListener("click", () => Walk(EditorBytes(), walkModels, "the maze in the editor"));
+// The maze in the editor walked, as its bytes stand when asked.
+export async function WalkTheEditorsMaze(models, say) {
+  const number = NextOpening();
+  const maze = await EditorBytes();
+  if (IsLatestOpening(number)) Walk(maze, models, say);
+}
+
+// Typing is checked after a pause, a text put in at once.
+OnEditorChange((change) => CheckSoon(change.typed ? kCheckPause : 0));
+document.getElementById("walk-this").addEventListener("click", () => WalkTheEditorsMaze(WalkModels(), "the maze in the editor"));
 document.getElementById("save").addEventListener("click", Save);
 document.getElementById("where-caret").addEventListener("click", () => {
-  workshopSaid.textContent = caret.textContent;
-  editor.focus();
+  const caret = CaretPlace();
+  workshopSaid.textContent = "Line " + caret.line + ", column " + caret.column;
+  FocusEditor();
 });
 document.getElementById("where-walker").addEventListener("click", SayWhereTheWalkerIs);
 document.getElementById("revert").addEventListener("click", BackToBundled);
-bundled.addEventListener("click", BackToBundled);
+document.getElementById("bundled").addEventListener("click", BackToBundled);
 document.getElementById("generate").addEventListener("submit", (event) => {
   event.preventDefault();
   Generate(event.target);
 });
 // The first walk fills an empty editor with the bundled maze.
-walkStarted.push(() => {
-  if (editor.value === "" && walkMaze === null) SetEditorBytes(bundledFiles.get("maze.txt"));
-  ShowDiffers();
+OnWalkStarted(async () => {
+  if (EditorLength() === 0 && WalksTheBundledMaze()) PutMazeInEditor(ByteString(BundledFiles().get("maze.txt")));
+  ShowDiffers(await EditorBytes());
 });
-requestAnimationFrame(MoveMarker);
+
+export function StartWorkshop() {
+  requestAnimationFrame(MoveMarker);
+}

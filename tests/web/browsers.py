@@ -15,7 +15,7 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 
 DEADLINE = 90  # seconds for any one command
-ESCAPE, TAB = "\ue00c", "\ue004"
+ESCAPE, TAB, SHIFT, CONTROL, F8 = "\ue00c", "\ue004", "\ue008", "\ue009", "\ue038"
 
 
 class Selenium:

@@ -21,7 +21,7 @@ import unittest
 import xml.etree.ElementTree
 import zlib
 
-from browsers import DEADLINE, ENGINES, ESCAPE, TAB, Chromium, Firefox
+from browsers import CONTROL, DEADLINE, ENGINES, ESCAPE, F8, SHIFT, TAB, Chromium, Firefox
 
 PAGE, ZUMBREL, MAZEGEN, DATA = map(os.path.abspath, sys.argv[1:5])
 MAP = os.path.join(os.path.dirname(MAZEGEN), "zumbrel-map")
@@ -52,17 +52,18 @@ READ_CANVAS = """const copy = document.createElement('canvas');
   let lit = 0;
   for (let i = 0; i < pixels.length; i += 4) if (pixels[i] + pixels[i + 1] + pixels[i + 2]) lit++;
   return [lit, copy.toDataURL()];"""
-# The editor's maze put in as if typed; the check's lines once the check of
-# it has come; the map's squares; the editor's bytes.
-TYPE = """const editor = document.getElementById('maze-text');
-  editor.value = text;
+# The editor, through its own API: its view, found as it finds itself from
+# its element; its maze put in as if typed; the check's lines once the check
+# of it has come; the map's squares; the editor's text.
+VIEW = "document.querySelector('#maze-text .cm-content').cmTile.root.view"
+TYPE = f"""const view = {VIEW};
   document.getElementById('check-said').textContent = document.getElementById('map').textContent = '';
-  editor.dispatchEvent(new Event('input'));"""
+  view.dispatch({{changes: {{from: 0, to: view.state.doc.length, insert: text}}, userEvent: 'input.type'}});"""
 READ_CHECK = """const said = document.getElementById('check-said').textContent;
   return said && said != 'Checking…' && [Array.from(document.querySelectorAll('#check li'), (li) => li.textContent)];"""
 READ_MAP = """const map = document.querySelector('#map svg');
   return map && Array.from(map.querySelectorAll('rect'), (r) => ['x', 'y', 'width', 'height', 'fill'].map((a) => r.getAttribute(a)));"""
-READ_EDITOR = "return document.getElementById('maze-text').value;"
+READ_EDITOR = f"return {VIEW}.state.doc.toString();"
 # This tab's draft, and the texts put aside as storage holds them.
 READ_DRAFT = "return localStorage.getItem('zumbrel-draft.' + sessionStorage.getItem('zumbrel-tab'));"
 READ_STORED = "return JSON.parse(localStorage.getItem('zumbrel-kept')).map((e) => e.text);"
@@ -90,8 +91,8 @@ SAVE = CATCH + "document.getElementById('save').click();"
 
 
 def EditorText(data):
-    """A file as the editor shows it: a character a byte, a carriage return as its symbol."""
-    return data.decode("latin-1").replace("\r", "\u240d")
+    """A file as the editor holds it: a character a byte."""
+    return data.decode("latin-1")
 
 
 def Deflated(data):
@@ -217,6 +218,10 @@ class Page(unittest.TestCase):
         for key in keys:
             self.browser.keys(("down", key), ("pause", 0.5), ("up", key))
 
+    def Chord(self, *keys):
+        """The keys pressed together, and let go the other way round."""
+        self.browser.keys(*[("down", key) for key in keys], *[("up", key) for key in reversed(keys)])
+
     def test_files_given_walk_as_the_linux_build_does(self):
         generated = subprocess.run([MAZEGEN, "--width", "61", "--height", "41", "--seed", "7", "--orbs", "5",
                                     "--teleports", "3"], check=True, capture_output=True).stdout
@@ -312,7 +317,7 @@ class Page(unittest.TestCase):
         picture = self.Canvas(more_than=5000)
         # Typed in the editor or pressed on a box, they never reach the walk.
         self.addCleanup(self.browser.run, "document.getElementById('revert').click();")
-        self.browser.run("const e = document.getElementById('maze-text'); e.focus(); e.setSelectionRange(0, 0);")
+        self.browser.run(f"const view = {VIEW}; view.focus(); view.dispatch({{selection: {{anchor: 0}}}});")
         self.Press("i", "k")
         self.browser.run("document.getElementById('option-a').focus()")
         self.Press("i")
@@ -360,8 +365,8 @@ class Page(unittest.TestCase):
             line, column = Until(lambda: self.browser.run("""const item = document.querySelector('#check li.place:nth-of-type(2) button');
                 if (!item) return false; item.click(); return item.textContent.split(':').slice(1, 3).map(Number);"""))
             at = len(b"".join(problems.split(b"\n")[:line - 1])) + line - 1 + column - 1
-            self.assertEqual(self.browser.run("const e = document.activeElement; return [e.id, e.selectionStart];"),
-                             ["maze-text", at])
+            self.assertEqual(self.browser.run(f"const view = {VIEW}; return [view.hasFocus, view.state.selection.main.head];"),
+                             [True, at])
         for what, fields, status in [("a new maze", {"width": "41", "height": "21", "seed": "9", "teleports": "3"}, 0),
                                      ("a width the tool refuses", {"width": "2", "seed": "abc"}, 1),
                                      ("two at once: the later", {"width": "41", "seed": "10"}, 0)]:
@@ -398,14 +403,57 @@ class Page(unittest.TestCase):
                 self.assertEqual(self.browser.run("return [window.savedAs, document.getElementById('workshop-said').textContent];"),
                                  ["maze.txt", f"Saved maze.txt, {len(typed + (opened or '').encode())} bytes."])
 
-        # The limits of the editor, beyond which a maze is held as it is, unshown.
-        for what, maze, held in [("the largest maze edited", b"#" * 1048576, False), ("a byte more", b"#" * 1048577, True),
-                                 ("the most lines edited", b"#\n" * 10000, False), ("a line more", b"#\n" * 10000 + b"#", True)]:
+        # Any maze the page takes is shown, edited as typed and saved byte for byte.
+        largest = (b"#" * 509 + b"\n") * (LARGEST_FILE // 510)
+        for what, maze in [("every byte value, CR LF and a lone CR", bytes(range(256)) + b"\r\n#\r#"),
+                           ("the largest file, at its last line", largest + b"X" * (LARGEST_FILE - len(largest)))]:
             with self.subTest(what):
                 self.WaitForWalk(after=self.OpenFiles({"maze.txt": maze}))
-                self.assertEqual(self.browser.run("const e = document.getElementById('maze-text'); return [e.readOnly, e.value.length];"),
-                                 [held, 0 if held else len(maze)])
-                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
+                self.browser.run(f"const view = {VIEW}; view.focus(); view.dispatch({{selection: {{anchor: view.state.doc.length}}, scrollIntoView: true}});")
+                self.Press("#")
+                self.assertTrue(Until(lambda: self.browser.run(f"const view = {VIEW}; return view.visibleRanges.at(-1).to == view.state.doc.length;")))
+                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze + b"#")[0])
+                self.browser.run(SAVE)
+                self.assertEqual(self.Caught()[0], maze + b"#")
+
+    def test_the_editor_marks_problems_finds_and_undoes(self):
+        self.Open()
+        view = lambda script: self.browser.run(f"const view = {VIEW}; " + script)
+        problems = b"#####\n#X.#x#X\n###\n#.#\n#####   ##\n"
+        self.Type(EditorText(problems))
+        places = [tuple(map(int, line.split(":")[1:3])) for line in Until(lambda: self.browser.run(READ_CHECK))[0]]
+        offset = lambda line, column: len(b"".join(problems.split(b"\n")[:line - 1])) + line - 1 + column - 1
+        with self.subTest("each problem underlined at its place, its line marked, F8 and Shift+F8 between them"):
+            self.assertEqual(view("return [view.dom.querySelectorAll('.cm-lintRange-error').length, "
+                                  "view.dom.querySelectorAll('.cm-lint-marker-error').length];"),
+                             [len(places), len({line for line, _ in places})])
+            view("view.focus(); view.dispatch({selection: {anchor: 0}});")
+            found = []
+            for keys in [(F8,)] * len(places) + [(SHIFT, F8)]:
+                self.Chord(*keys)
+                found.append(view("return view.state.selection.main.from;"))
+            self.assertEqual(found, [offset(*place) for place in places] + [offset(*places[-2])])
+        with self.subTest("Ctrl+F finds"):
+            view("view.focus(); view.dispatch({selection: {anchor: 0}});")
+            self.Chord(CONTROL, "f")
+            Until(lambda: self.browser.run("return document.activeElement.name == 'search';"))
+            self.Press("#", "x", "#", "\ue007")
+            self.assertEqual(view("const s = view.state.selection.main; return [s.from, s.to];"), [9, 12])
+            self.Press(ESCAPE)
+        for what, replace in [("New maze", """const form = document.getElementById('generate');
+                                 for (const field of form.elements) if (field.name) field.value = '';
+                                 form.requestSubmit();"""),
+                              ("Back to the bundled maze", "document.getElementById('revert').click();")]:
+            with self.subTest("Ctrl+Z after " + what):
+                edit = f"##### before {what}\n#X.O#\n#####\n"
+                self.Type(edit)
+                self.browser.run(replace)
+                Until(lambda: self.browser.run(READ_EDITOR) != edit)
+                view("view.focus();")
+                self.Chord(CONTROL, "z")
+                self.assertEqual(self.browser.run(READ_EDITOR), edit)
+                self.Chord(CONTROL, SHIFT, "z")
+                self.assertNotEqual(self.browser.run(READ_EDITOR), edit)
 
     def test_links_and_drafts(self):
         self.Open()
@@ -421,8 +469,8 @@ class Page(unittest.TestCase):
             with self.subTest(what):
                 self.browser.open("about:blank")
                 _, state, _ = self.Open(Link(**{name: Deflated(data) for name, data in files.items()}))
-                self.assertEqual((state, self.browser.run("return document.getElementById('maze-text').readOnly;")),
-                                 ("Walking the maze of the link.", True))
+                self.assertEqual((state, self.browser.run(f"return {VIEW}.state.doc.length;")),
+                                 ("Walking the maze of the link.", len(files["maze"])))
         for link, refusal in [(Link(maze=b"\xff"), "This link's maze is not raw DEFLATE."),
                               ("#maze=AB$D", "This link's maze is not base64url."),
                               ("#maze=AAAAA", "This link's maze is not base64url."),
@@ -527,11 +575,11 @@ class Page(unittest.TestCase):
             self.browser.run("""const button = document.querySelector('#drafts button'), box = (button.scrollIntoView({block: 'center'}), button.getBoundingClientRect());
                 for (const detail of [1, 2]) document.elementFromPoint(box.x + 2, box.y + 2).dispatchEvent(new MouseEvent('click', {bubbles: true, detail}));""")
             self.assertEqual((self.browser.run(READ_EDITOR), self.browser.run(READ_STORED)[1:]), (edit, ["another tab"]))
-        with self.subTest("a held maze, then a reload"):
-            edit = "##### before a held maze\n#X..#\n#####\n"
+        with self.subTest("a large maze, then a reload"):
+            edit = "##### before a large maze\n#X..#\n#####\n"
             self.Type(edit)
             self.browser.run(f"location.hash = {json.dumps(Link(maze=Deflated(b'#' * 1048577)))};")
-            Until(lambda: self.browser.run("return document.getElementById('maze-text').readOnly;"))
+            Until(lambda: self.browser.run(f"return {VIEW}.state.doc.length == 1048577;"))
             listed = kept()
             self.browser.open("about:blank")
             self.Open()
@@ -623,7 +671,7 @@ class Page(unittest.TestCase):
                     # Its maze in the bundled one's place, and the page exported again the same.
                     fresh.run(f"const text = {json.dumps('#')};" + TYPE + "document.getElementById('revert').click();")
                     self.assertEqual(Until(lambda: (text := fresh.run(READ_EDITOR)) != "#" and [text])[0],
-                                     EditorText(maze) if len(maze) <= 1 << 20 else "")  # held, past the editor's limit
+                                     EditorText(maze))
                     fresh.run(CATCH + "document.getElementById('export').click();")
                     self.assertEqual(self.Caught(fresh), (page, name))
                 finally:

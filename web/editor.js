@@ -1,0 +1,165 @@
+// editor.js: the maze's text as its author edits it: an editor that holds a
+// file one character a byte, a carriage return a character and not a line's
+// end, with the check's problems marked where they stand, and the bytes it
+// stands for.
+import {Annotation, EditorState, Transaction} from "@codemirror/state";
+import {EditorView, crosshairCursor, drawSelection, highlightActiveLine, highlightActiveLineGutter,
+        highlightSpecialChars, keymap, lineNumbers, rectangularSelection} from "@codemirror/view";
+import {defaultKeymap, history, historyKeymap, isolateHistory, redo} from "@codemirror/commands";
+import {highlightSelectionMatches, search, searchKeymap} from "@codemirror/search";
+import {lintGutter, lintKeymap, previousDiagnostic, setDiagnostics} from "@codemirror/lint";
+import {ByteWriter} from "./bytes.js";
+
+// Marks a text the page put in, as against the author's edits.
+const putIn = Annotation.define();
+// The text is read in slices, and the page's thread let go between them
+// once it has been held this long, in milliseconds.
+const kSlice = 65536;
+const kHeldAtMost = 10;
+
+let view = null;
+const told = [];  // told of each change to the text: {typed}, true for the author's, false for the page's
+
+const theme = EditorView.theme({
+  "&": {height: "24em", background: "#000", color: "#ddd", border: "1px solid #333", fontSize: "13px"},
+  "&.cm-focused": {outline: "1px solid #598cff"},
+  ".cm-scroller": {fontFamily: "monospace", lineHeight: "1.3"},
+  ".cm-content": {caretColor: "#fff"},
+  ".cm-cursor": {borderLeftColor: "#fff"},
+  ".cm-gutters": {background: "#111", color: "#aaa", borderRight: "1px solid #333"},
+  ".cm-activeLine": {background: "#ffffff12"},
+  ".cm-activeLineGutter": {background: "#222", color: "#ddd"},
+  "&.cm-focused .cm-selectionBackground, .cm-selectionBackground": {background: "#2b4a8a !important"},
+  ".cm-selectionMatch": {background: "#3a3a20"},
+  ".cm-searchMatch": {background: "#5a4a00", outline: "1px solid #a08000"},
+  ".cm-searchMatch-selected": {background: "#806a00"},
+  ".cm-panels": {background: "#1a1a1a", color: "#ddd"},
+  ".cm-panels input, .cm-panels button": {font: "inherit", color: "#ddd", background: "#222", border: "1px solid #555"},
+  ".cm-specialChar": {color: "#ff7a6b"},
+  ".cm-tooltip": {background: "#222", color: "#ddd", border: "1px solid #555"},
+  ".cm-diagnosticText": {whiteSpace: "pre-wrap"},
+  // On a phone, a text smaller than this is zoomed into when focused.
+  "@media (pointer: coarse)": {"&": {fontSize: "16px"}},
+}, {dark: true});
+
+// The editor in parent, named by the element labelledBy and described by
+// describedBy; caret says where the caret stands.
+export function StartEditor(parent, caret, labelledBy, describedBy) {
+  view = new EditorView({
+    parent: parent,
+    state: EditorState.create({
+      extensions: [
+        EditorState.lineSeparator.of("\n"),
+        EditorState.allowMultipleSelections.of(true),
+        lineNumbers(), highlightActiveLineGutter(), highlightActiveLine(), highlightSpecialChars(),
+        drawSelection(), rectangularSelection(), crosshairCursor(), history(), search({top: true}),
+        highlightSelectionMatches(), lintGutter(), theme,
+        keymap.of([{key: "Mod-Shift-z", run: redo, preventDefault: true}, {key: "Shift-F8", run: previousDiagnostic},
+                   ...defaultKeymap, ...historyKeymap, ...searchKeymap, ...lintKeymap]),
+        EditorView.contentAttributes.of({"aria-labelledby": labelledBy, "aria-describedby": describedBy,
+                                         "spellcheck": "false", "autocorrect": "off", "autocapitalize": "off"}),
+        EditorView.updateListener.of((update) => {
+          if (update.selectionSet || update.docChanged) {
+            const place = CaretPlace();
+            caret.textContent = "Line " + place.line + ", column " + place.column;
+          }
+          if (!update.docChanged) return;
+          const typed = update.transactions.some((tr) => tr.docChanged && !tr.annotation(putIn));
+          for (const tell of told) tell({typed: typed});
+        }),
+      ],
+    }),
+  });
+}
+
+// tell({typed}) on each change to the text: typed is true for the
+// author's, undoing and redoing among them, and false for a text put in.
+export function OnEditorChange(tell) {
+  told.push(tell);
+}
+
+export function EditorText() {
+  return view.state.doc.toString();
+}
+
+export function EditorLength() {
+  return view.state.doc.length;
+}
+
+// Puts a text in the editor, one step of its history, so that undoing it
+// brings back what was there; the first text put in an empty editor is
+// none.
+export function PutInEditor(text) {
+  const doc = view.state.doc;
+  view.dispatch({
+    changes: {from: 0, to: doc.length, insert: text},
+    selection: {anchor: 0},
+    scrollIntoView: true,
+    annotations: [putIn.of(true), isolateHistory.of("full"), Transaction.addToHistory.of(doc.length > 0)],
+  });
+}
+
+// The text read a slice at a time, the thread let go between slices.
+async function EachSlice(doc, take) {
+  let since = performance.now();
+  for (let at = 0; at < doc.length; at += kSlice) {
+    take(doc.sliceString(at, Math.min(at + kSlice, doc.length)));
+    if (performance.now() - since > kHeldAtMost) {
+      await new Promise((resolve) => setTimeout(resolve, 0));
+      since = performance.now();
+    }
+  }
+}
+
+// The editor's text as bytes, as they stood when asked for; the text is
+// read a slice at a time, so that a large one never holds up the page.
+let lastBytes = {doc: null, bytes: null};
+export async function EditorBytes() {
+  const doc = view.state.doc;
+  if (lastBytes.doc === doc) return lastBytes.bytes;
+  const writer = ByteWriter(doc.length);
+  await EachSlice(doc, writer.Write);
+  lastBytes = {doc: doc, bytes: writer.Bytes()};
+  return lastBytes.bytes;
+}
+
+// The editor's text, read as the bytes are; null when it changed while it
+// was read.
+export async function EditorTextSoon() {
+  const doc = view.state.doc, slices = [];
+  await EachSlice(doc, (slice) => slices.push(slice));
+  return view.state.doc === doc ? slices.join("") : null;
+}
+
+// Where the caret stands: a 1-based line and column.
+export function CaretPlace() {
+  const head = view.state.selection.main.head, line = view.state.doc.lineAt(head);
+  return {line: line.number, column: head - line.from + 1};
+}
+
+// The place of a 1-based line and column, held within the text.
+function Position(doc, line, column) {
+  const at = doc.line(Math.min(Math.max(line, 1), doc.lines));
+  return at.from + Math.min(Math.max(column - 1, 0), at.length);
+}
+
+export function MoveCaret(line, column) {
+  const at = Position(view.state.doc, line, column);
+  view.dispatch({selection: {anchor: at}, scrollIntoView: true});
+  view.focus();
+}
+
+// The problems, each {line, column, message}, marked in the text: the
+// character at its place underlined, or the place itself at a line's end.
+export function MarkProblems(problems) {
+  const doc = view.state.doc;
+  const diagnostics = problems.map((problem) => {
+    const from = Position(doc, problem.line, problem.column), end = doc.lineAt(from).to;
+    return {from: from, to: Math.min(from + 1, end), severity: "error", message: problem.message};
+  });
+  view.dispatch(setDiagnostics(view.state, diagnostics));
+}
+
+export function FocusEditor() {
+  view.focus();
+}
