@@ -2,22 +2,22 @@
 // file one character a byte, a carriage return a character and not a line's
 // end, with the check's problems marked where they stand, and the bytes it
 // stands for.
-import {Annotation, EditorState, Transaction} from "@codemirror/state";
+import {EditorState, Transaction} from "@codemirror/state";
 import {EditorView, crosshairCursor, drawSelection, highlightActiveLine, highlightActiveLineGutter,
         highlightSpecialChars, keymap, lineNumbers, rectangularSelection} from "@codemirror/view";
-import {defaultKeymap, history, historyKeymap, isolateHistory, redo} from "@codemirror/commands";
+import {defaultKeymap, deleteCharBackwardStrict, history, historyKeymap, insertNewline, isolateHistory,
+        redo} from "@codemirror/commands";
 import {highlightSelectionMatches, search, searchKeymap} from "@codemirror/search";
 import {lintGutter, lintKeymap, previousDiagnostic, setDiagnostics} from "@codemirror/lint";
 import {ByteWriter} from "./bytes.js";
 
-// Marks a text the page put in, as against the author's edits.
-const putIn = Annotation.define();
 // The text is read in slices, and the page's thread let go between them
 // once it has been held this long, in milliseconds.
 const kSlice = 65536;
 const kHeldAtMost = 10;
 
 let view = null;
+let caretSaid = null;
 const told = [];  // told of each change to the text: {typed}, true for the author's, false for the page's
 
 const theme = EditorView.theme({
@@ -54,22 +54,30 @@ export function StartEditor(parent, caret, labelledBy, describedBy) {
         lineNumbers(), highlightActiveLineGutter(), highlightActiveLine(), highlightSpecialChars(),
         drawSelection(), rectangularSelection(), crosshairCursor(), history(), search({top: true}),
         highlightSelectionMatches(), lintGutter(), theme,
-        keymap.of([{key: "Mod-Shift-z", run: redo, preventDefault: true}, {key: "Shift-F8", run: previousDiagnostic},
+        // A blank is a cell: Enter copies none of the line's, and Backspace
+        // takes one character, however many blanks stand before it.
+        keymap.of([{key: "Enter", run: insertNewline}, {key: "Backspace", run: deleteCharBackwardStrict,
+                    shift: deleteCharBackwardStrict},
+                   {key: "Mod-Shift-z", run: redo, preventDefault: true}, {key: "Shift-F8", run: previousDiagnostic},
                    ...defaultKeymap, ...historyKeymap, ...searchKeymap, ...lintKeymap]),
+        // Named, and said to be the one stop for the keyboard in its box,
+        // which it is already as a text that can be edited.
         EditorView.contentAttributes.of({"aria-labelledby": labelledBy, "aria-describedby": describedBy,
-                                         "spellcheck": "false", "autocorrect": "off", "autocapitalize": "off"}),
+                                         "tabindex": "0", "spellcheck": "false", "autocorrect": "off",
+                                         "autocapitalize": "off"}),
         EditorView.updateListener.of((update) => {
-          if (update.selectionSet || update.docChanged) {
-            const place = CaretPlace();
-            caret.textContent = "Line " + place.line + ", column " + place.column;
-          }
-          if (!update.docChanged) return;
-          const typed = update.transactions.some((tr) => tr.docChanged && !tr.annotation(putIn));
-          for (const tell of told) tell({typed: typed});
+          if (update.selectionSet || update.docChanged) ShowCaret();
+          if (update.docChanged) for (const tell of told) tell({typed: true});
         }),
       ],
     }),
   });
+  caretSaid = caret;
+}
+
+function ShowCaret() {
+  const place = CaretPlace();
+  caretSaid.textContent = "Line " + place.line + ", column " + place.column;
 }
 
 // tell({typed}) on each change to the text: typed is true for the
@@ -88,15 +96,17 @@ export function EditorLength() {
 
 // Puts a text in the editor, one step of its history, so that undoing it
 // brings back what was there; the first text put in an empty editor is
-// none.
+// none. The view starts afresh on the new state, history and all: changed
+// in place, an editor out of sight would lay out every line of the text.
 export function PutInEditor(text) {
   const doc = view.state.doc;
-  view.dispatch({
+  view.setState(view.state.update({
     changes: {from: 0, to: doc.length, insert: text},
     selection: {anchor: 0},
-    scrollIntoView: true,
-    annotations: [putIn.of(true), isolateHistory.of("full"), Transaction.addToHistory.of(doc.length > 0)],
-  });
+    annotations: [isolateHistory.of("full"), Transaction.addToHistory.of(doc.length > 0)],
+  }).state);
+  ShowCaret();
+  for (const tell of told) tell({typed: false});
 }
 
 // The text read a slice at a time, the thread let go between slices.

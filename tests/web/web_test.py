@@ -405,16 +405,21 @@ class Page(unittest.TestCase):
 
         # Any maze the page takes is shown, edited as typed and saved byte for byte.
         largest = (b"#" * 509 + b"\n") * (LARGEST_FILE // 510)
-        for what, maze in [("every byte value, CR LF and a lone CR", bytes(range(256)) + b"\r\n#\r#"),
-                           ("the largest file, at its last line", largest + b"X" * (LARGEST_FILE - len(largest)))]:
+        for what, maze, keys, typed in [
+                ("every byte value, CR LF and a lone CR", bytes(range(256)) + b"\r\n#\r#", "#", b"#"),
+                ("the largest file, at its last line", largest + b"X" * (LARGEST_FILE - len(largest)), "#", b"#"),
+                ("blanks are cells to Backspace and Enter", b"#\n   ", "\ue003\ue007#", b"\b\n#")]:
             with self.subTest(what):
                 self.WaitForWalk(after=self.OpenFiles({"maze.txt": maze}))
-                self.browser.run(f"const view = {VIEW}; view.focus(); view.dispatch({{selection: {{anchor: view.state.doc.length}}, scrollIntoView: true}});")
-                self.Press("#")
+                Until(lambda: self.browser.run(READ_CHECK))
+                self.browser.run(f"""const view = {VIEW}; view.focus(); document.getElementById('check-said').textContent = '';
+                    view.dispatch({{selection: {{anchor: view.state.doc.length}}, scrollIntoView: true}});""")
+                self.Press(*keys)
+                saved = maze[:-1] + typed[1:] if typed.startswith(b"\b") else maze + typed
                 self.assertTrue(Until(lambda: self.browser.run(f"const view = {VIEW}; return view.visibleRanges.at(-1).to == view.state.doc.length;")))
-                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze + b"#")[0])
+                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], saved)[0])
                 self.browser.run(SAVE)
-                self.assertEqual(self.Caught()[0], maze + b"#")
+                self.assertEqual(self.Caught()[0], saved)
 
     def test_the_editor_marks_problems_finds_and_undoes(self):
         self.Open()
@@ -440,6 +445,10 @@ class Page(unittest.TestCase):
             self.Press("#", "x", "#", "\ue007")
             self.assertEqual(view("const s = view.state.selection.main; return [s.from, s.to];"), [9, 12])
             self.Press(ESCAPE)
+        with self.subTest("Escape, then Tab leaves the editor"):
+            view("view.focus();")
+            self.Press(ESCAPE, TAB)
+            self.assertEqual(self.browser.run("return document.activeElement.id;"), "walk-this")
         for what, replace in [("New maze", """const form = document.getElementById('generate');
                                  for (const field of form.elements) if (field.name) field.value = '';
                                  form.requestSubmit();"""),
