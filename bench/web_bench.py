@@ -7,8 +7,10 @@ in headless Chromium, Firefox and WebKitGTK, one after the other, reads the
 rates from the last frame report each printed, measures each engine's time
 from opening the page to its first frame five times; times the check of a
 1 MB maze and the generator at 509 by 2,000 in the Linux tools and in each
-engine's workshop, and how long a keystroke in the editor takes to be painted
-while such a check runs; the slowest answer to a script call, and the
+engine's workshop; with the editor holding a maze of nearly 16 MiB, how long
+a keystroke takes to be painted, idle and while the check runs, and the
+longest the page's thread is held while the text is read as bytes; what the
+editor adds to the page's script; the slowest answer to a script call, and the
 browser's peak memory over the bundled maze's, while each hostile link is
 opened; and writes the measured part of the "In a browser"
 section of PERFORMANCE.md, leaving its prose alone.

@@ -1,8 +1,8 @@
 // tools.js: zumbrel-map and zumbrel-mazegen, run off the page's main thread
 // in a worker, each run a fresh instance of the tools' program.
 
-// The worker's script: the tools' program and tools-worker.js, which the
-// page holds as text.
+// The worker's script: tools-worker.js bundled with the tools' program,
+// which the page holds as text.
 let toolsAddress = null;
 function ToolsAddress() {
   if (!toolsAddress) {

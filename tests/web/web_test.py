@@ -365,7 +365,7 @@ class Page(unittest.TestCase):
             line, column = Until(lambda: self.browser.run("""const item = document.querySelector('#check li.place:nth-of-type(2) button');
                 if (!item) return false; item.click(); return item.textContent.split(':').slice(1, 3).map(Number);"""))
             at = len(b"".join(problems.split(b"\n")[:line - 1])) + line - 1 + column - 1
-            self.assertEqual(self.browser.run(f"const view = {VIEW}; return [view.hasFocus, view.state.selection.main.head];"),
+            self.assertEqual(self.browser.run(f"const view = {VIEW}; return [document.activeElement == view.contentDOM, view.state.selection.main.head];"),
                              [True, at])
         for what, fields, status in [("a new maze", {"width": "41", "height": "21", "seed": "9", "teleports": "3"}, 0),
                                      ("a width the tool refuses", {"width": "2", "seed": "abc"}, 1),
