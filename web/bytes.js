@@ -49,7 +49,9 @@ export function BytesOfText(text) {
 }
 
 export function SameBytes(a, b) {
-  return a.length === b.length && a.every((byte, i) => byte === b[i]);
+  if (a.length !== b.length) return false;
+  for (let i = 0; i < a.length; i++) if (a[i] !== b[i]) return false;
+  return true;
 }
 
 // A short, stable name for a text.

@@ -38,8 +38,6 @@ const theme = EditorView.theme({
   ".cm-specialChar": {color: "#ff7a6b"},
   ".cm-tooltip": {background: "#222", color: "#ddd", border: "1px solid #555"},
   ".cm-diagnosticText": {whiteSpace: "pre-wrap"},
-  // On a phone, a text smaller than this is zoomed into when focused.
-  "@media (pointer: coarse)": {"&": {fontSize: "16px"}},
 }, {dark: true});
 
 // The editor in parent, named by the element labelledBy and described by
