@@ -158,32 +158,56 @@ export async function KeepDraft() {
   if (!draftKey) return;
   const start = performance.now();
   const text = await EditorTextSoon();
-  // Marked for whoever measures the page: the text read for the draft.
+  // Marked for whoever measures the page: the text read for the draft, and
+  // the draft stored.
   performance.measure("zumbrel-draft-text", {start: start});
-  if (text !== null) StoreDraft(text);
+  if (text === null) return;
+  const stored = performance.now();
+  StoreDraft(text);
+  performance.measure("zumbrel-draft-store", {start: stored});
 }
 
+// The draft is tried as things stand, then with every text put aside out of
+// storage, so that a draft too large for storage is tried twice at most,
+// and one as long or longer is not tried again; where it fits so, the
+// newest texts put aside go back while they fit.
+let refusedLength = Infinity;
 function StoreDraft(text) {
-  const stored = StoredKept();
-  for (let went = 0; went <= stored.length; went++) {
+  const Store = () => {
     try {
-      if (went > 0) StoreKept(stored.slice(0, stored.length - went));
       localStorage.setItem(draftKey, text);
+      return true;
     } catch (e) {
-      continue;
+      return false;
     }
-    if (went === 0) return;
-    unstored.push(...stored.slice(stored.length - went));
-    draftsSaid.textContent = "The browser's storage is full: to keep the draft, " + (went === 1 ?
-        "the oldest text put aside is no longer stored, and is" : "the " + went + " oldest texts put aside are " +
-        "no longer stored, and are") + " listed until the page is closed.";
-    return ShowKept();
-  }
+  };
+  if (text.length >= refusedLength) return SayTooLarge();
+  if (Store()) return;
+  const stored = StoredKept();
+  let kept = 0;
   try {
-    StoreKept(stored);
+    StoreKept([]);
   } catch (e) {
   }
-  workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
+  if (!Store()) {
+    try {
+      StoreKept(stored);
+    } catch (e) {
+    }
+    refusedLength = text.length;
+    return SayTooLarge();
+  }
+  try {
+    for (; kept < stored.length; kept++) StoreKept(stored.slice(0, kept + 1));
+  } catch (e) {
+  }
+  if (kept === stored.length) return;
+  const went = stored.length - kept;
+  unstored.push(...stored.slice(kept));
+  draftsSaid.textContent = "The browser's storage is full: to keep the draft, " + (went === 1 ?
+      "the oldest text put aside is no longer stored, and is" : "the " + went + " oldest texts put aside are " +
+      "no longer stored, and are") + " listed until the page is closed.";
+  ShowKept();
 }
 
 // A draft not kept yet is kept at once, as the page is hidden or left, or
@@ -193,6 +217,10 @@ export function FlushDraft() {
   clearTimeout(draftTimer);
   draftTimer = 0;
   StoreDraft(EditorText());
+}
+
+function SayTooLarge() {
+  workshopSaid.textContent = "This maze is too large to keep as a draft in the browser: Save it to keep it.";
 }
 
 export function Draft() {
