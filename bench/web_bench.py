@@ -322,7 +322,7 @@ fastest of {ROUNDS} of the Linux tools.
 | Linux tools | {tools[0]:.3f} s | 1.00 | | {tools[1]:.3f} s | 1.00 | |
 {tool_rows}
 
-The editor holding a maze of 509 by {LARGEST[3]} made in the page, nearly the 16 MiB it takes,
+The editor holding a maze of 509 by {int(LARGEST[3]):,} made in the page, nearly the 16 MiB it takes,
 with the walk running: the slowest of {KEYSTROKE_ROUNDS} keystrokes, from the key's event to the
 task after the next frame, with no tool running and while the check runs; the longest the
 page's thread was held while the text was read, as bytes for the check and as the draft;
