@@ -2,7 +2,7 @@
 // across reloads, and the texts the editor held before something replaced
 // them, newest first, each to be put back; every tab of the page shares the
 // list, and tells the others' drafts from its own by a key of its own.
-import {Hash, BytesOfText} from "./bytes.js";
+import {ByteString, BytesOfText, Hash} from "./bytes.js";
 import {EditorText, EditorTextSoon, OnEditorChange, PutInEditor} from "./editor.js";
 
 const kKeptKey = "zumbrel-kept";
@@ -62,11 +62,11 @@ export function KeepEditorText() {
   AddKept(EditorText());
 }
 
-// Puts a maze in the editor, the text it replaces kept first; no draft is
-// kept of a maze that came whole.
-export function PutMazeInEditor(text) {
+// Puts a maze's bytes in the editor, the text they replace kept first; no
+// draft is kept of a maze that came whole.
+export function PutMazeInEditor(bytes) {
   KeepEditorText();
-  PutInEditor(text);
+  PutInEditor(ByteString(bytes));
   edited = false;
 }
 
@@ -212,7 +212,7 @@ function StoreDraft(text) {
 
 // A draft not kept yet is kept at once, as the page is hidden or left, or
 // before the text is replaced.
-export function FlushDraft() {
+function FlushDraft() {
   if (!draftTimer || !draftKey) return;
   clearTimeout(draftTimer);
   draftTimer = 0;

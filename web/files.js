@@ -1,6 +1,5 @@
 // files.js: files opened or dropped on the page: a maze, which goes in the
 // editor, and models named as the game names them.
-import {ByteString} from "./bytes.js";
 import {PutMazeInEditor} from "./drafts.js";
 import {EditorBytes} from "./editor.js";
 import {IsLatestOpening, NextOpening, Say, Walk, kLargestFile, kModelNames} from "./walk.js";
@@ -51,7 +50,7 @@ async function OpenFiles(files, folders = new Set()) {
   if (!IsLatestOpening(number)) return;
   const maze = read.get("maze.txt");
   read.delete("maze.txt");
-  if (maze) PutMazeInEditor(ByteString(maze));
+  if (maze) PutMazeInEditor(maze);
   const walked = maze || await EditorBytes();
   if (IsLatestOpening(number)) Walk(walked, read, Array.from(files, (f) => f.name).join(", "));
 }

@@ -180,7 +180,7 @@ export async function OpenLink() {
   }
   const heavy = await HeavyModels(files.maze, files.models);
   if (heavy === null || !IsLatestOpening(number)) return true;
-  if (files.maze) PutMazeInEditor(ByteString(files.maze));
+  if (files.maze) PutMazeInEditor(files.maze);
   Walk(files.maze, heavy ? new Map() : files.models, heavy ? "the maze of the link, with the bundled models" : "the maze of the link");
   if (heavy) {
     linkSaid.hidden = false;

@@ -1,9 +1,9 @@
 // workshop.js: the maze being walked, in an editor beside the walk: its
 // check as you type, its map with the walker on it, new mazes and Save.
 
-import {ByteString, SameBytes} from "./bytes.js";
+import {SameBytes} from "./bytes.js";
 import {Download} from "./download.js";
-import {MarkProblems, MoveCaret, EditorBytes, EditorLength, CaretPlace, FocusEditor, OnEditorChange} from "./editor.js";
+import {CaretPlace, EditorBytes, EditorLength, FocusEditor, MarkProblems, MoveCaret, OnEditorChange} from "./editor.js";
 import {ClearDraft, KeepDraft, KeepEditorText, PutMazeInEditor} from "./drafts.js";
 import {ToolRunner} from "./tools.js";
 import {BundledFiles, IsLatestOpening, NextOpening, OnWalkStarted, RunningWalk, Walk, WalkModels, WalkedMaze,
@@ -186,18 +186,18 @@ async function Generate(form) {
     return;
   }
   workshopSaid.textContent = "";
-  PutMazeInEditor(ByteString(maze));
+  PutMazeInEditor(maze);
   KeepDraft();
   Walk(maze, WalkModels(), "the new maze");
 }
 
 // The bundled maze and models again, and no draft: the text replaced is
 // kept in the list.
-export function BackToBundled() {
+function BackToBundled() {
   NextOpening();
   KeepEditorText();
   ClearDraft();
-  if (BundledFiles()) PutMazeInEditor(ByteString(BundledFiles().get("maze.txt")));
+  if (BundledFiles()) PutMazeInEditor(BundledFiles().get("maze.txt"));
   Walk(null, new Map(), "the bundled maze");
 }
 
@@ -226,7 +226,7 @@ document.getElementById("generate").addEventListener("submit", (event) => {
 });
 // The first walk fills an empty editor with the bundled maze.
 OnWalkStarted(async () => {
-  if (EditorLength() === 0 && WalksTheBundledMaze()) PutMazeInEditor(ByteString(BundledFiles().get("maze.txt")));
+  if (EditorLength() === 0 && WalksTheBundledMaze()) PutMazeInEditor(BundledFiles().get("maze.txt"));
   ShowDiffers(await EditorBytes());
 });
 

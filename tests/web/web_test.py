@@ -338,6 +338,7 @@ class Page(unittest.TestCase):
         self.OpenFiles({"big.txt": b"\n" * (LARGEST_FILE + 1)})
         self.assertEqual(self.WaitForWalk("too large")[1:], ("big.txt is too large to open here: 16777217 bytes, "
                                                              "where at most 16777216 are taken.", "fatal"))
+        self.assertEqual(self.browser.run(READ_EDITOR), EditorText(BUNDLED["maze"]))
         self.OpenFiles({"maze.txt": b"\n" * LARGEST_FILE, "ped.txt": b"\n"})
         self.assertEqual(self.WaitForWalk("together")[1], "These files are too large to open here: 16777217 "
                                                           "bytes, where at most 16777216 are taken together.")
