@@ -6,7 +6,9 @@ import {ReadPageFiles} from "./export.js";
 import {StartEditor} from "./editor.js";
 import {ClaimTab, Draft, PutDraftInEditor} from "./drafts.js";
 import {OpenLink} from "./link.js";
+import {StartGamepads} from "./gamepad.js";
 import {StartRecorder} from "./record.js";
+import {StartTouch} from "./touch.js";
 import {TakeOptions, Walk} from "./walk.js";
 import {StartWorkshop, WalkTheEditorsMaze} from "./workshop.js";
 import "./files.js";
@@ -14,6 +16,8 @@ import "./files.js";
 TakeOptions(new URLSearchParams(location.search));
 StartEditor(document.getElementById("maze-text"), document.getElementById("caret"), "maze-label", "maze-keys");
 StartRecorder();
+StartTouch();
+StartGamepads();
 StartWorkshop();
 ClaimTab().then(ReadPageFiles).then(() => {
   const draft = Draft();

@@ -64,6 +64,13 @@ mergeInto(LibraryManager.library, {
           // Keys held when the canvas loses the focus are let go.
           Module['canvas'].addEventListener('blur', ZumbrelPort.releaseKeys);
         });
+        // The program takes no mouse, so touches are the page's own
+        // controls': GLUT's mouse made of them is taken off.
+        ZumbrelPort.listeners = ZumbrelPort.listeners.filter(function(added) {
+          if (!added[1].startsWith('touch')) return true;
+          added[0].removeEventListener(added[1], added[2], added[3]);
+          return false;
+        });
       };
       var glutCreateWindow = _glutCreateWindow;
       _glutCreateWindow = function(name) {
@@ -98,8 +105,11 @@ mergeInto(LibraryManager.library, {
       });
 
       // Presses and releases as the keyboard makes them, for the page's
-      // own controls: a key code as keyCode gives it.
+      // own controls: a key code as keyCode gives it. A key already down
+      // does not go down again, nor one already up go up, so that the
+      // program sees one release for each press, whoever let go first.
       Module['pressKey'] = function(keyCode, down) {
+        if (!ZumbrelPort.held[keyCode] === !down) return;
         ZumbrelPort.press({keyCode: keyCode, repeat: false, preventDefault: function() {}}, down);
       };
       // Ends a walk the page no longer wants: its timers and listeners stop

@@ -242,13 +242,3 @@ again.addEventListener("click", StartWalk);
 for (const option of [optionA, optionNr]) {
   option.addEventListener("change", () => { SetAddress(location.pathname + OptionsQuery() + location.hash); StartWalk(); });
 }
-// The on-screen keys press and release the keyboard's own.
-for (const button of document.querySelectorAll("#touch button")) {
-  const key = Number(button.dataset.key);
-  const press = (down) => (event) => {
-    event.preventDefault();
-    if (walk) walk.pressKey(key, down);
-  };
-  button.addEventListener("pointerdown", press(true));
-  for (const end of ["pointerup", "pointercancel", "pointerleave"]) button.addEventListener(end, press(false));
-}

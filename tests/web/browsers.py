@@ -63,6 +63,21 @@ class Chromium(Selenium):
         self.driver.execute_cdp_cmd("HeapProfiler.collectGarbage", {})
         return self.driver.execute_cdp_cmd("Memory.getDOMCounters", {})["jsEventListeners"]
 
+    def phone(self, width=None, height=None):
+        """Emulates a phone's touch screen of that size, or, with none, stops."""
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": bool(width), "maxTouchPoints": 5})
+        if width:
+            self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                        {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": True})
+        else:
+            self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+    def touch(self, kind, *points):
+        """A trusted touch: kind is touchStart, touchMove, touchEnd or touchCancel,
+        each point (x, y) a finger, numbered by its place."""
+        self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {
+            "type": kind, "touchPoints": [{"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)]})
+
 
 class WebKit(Selenium):
     name = "WebKit"

@@ -10,6 +10,7 @@ import math
 import os
 import pathlib
 import random
+import re
 import shutil
 import socket
 import subprocess
@@ -753,6 +754,90 @@ class Page(unittest.TestCase):
             self.assertEqual(self.Violations(), [])
         finally:
             self.browser.resize(1280, 1024)
+
+    def test_walking_without_a_keyboard(self):
+        # The walker's place as the page says it when asked: row, column and facing.
+        place = lambda: tuple(re.findall(r"row (\d+), column (\d+) of the walked maze, facing ([a-z ]+)", self.browser.run(
+            "document.getElementById('where-walker').click(); return document.getElementById('workshop-said').textContent;"))[0])
+        reports = lambda: self.browser.run(READ_PAGE)[0].count("Average fps")
+
+        def Stands():
+            """The place, once the walker stood on it from one frame report to the next."""
+            def Still():
+                before, after = place(), reports()
+                Until(lambda: reports() > after)
+                return place() == before and before
+            return Until(Still)
+
+        def Moves(since, parts):
+            """The place, once any of those of its parts (0 and 1 the cell, 2 the facing) is not as it was."""
+            return Until(lambda: (now := place()) and any(now[p] != since[p] for p in parts) and now)
+        pad = """window.pad = {id: 'Test pad', index: 0, connected: true, mapping: MAPPING, axes: [0, 0, 0, 0],
+                   buttons: Array.from({length: 17}, () => ({pressed: false, value: 0}))};
+                 navigator.getGamepads = () => [window.pad];"""
+        for mapping, said in [("standard", "Gamepad: Test pad."),
+                              ("", "Gamepad: Test pad. Its buttons are not known to the page, which walks with pads of the standard mapping.")]:
+            with self.subTest("a gamepad", mapping=mapping):
+                self.Open()
+                start = Stands()
+                self.browser.run(pad.replace("MAPPING", json.dumps(mapping)) + "window.pad.axes[1] = -1;")
+                self.assertEqual(Until(lambda: self.browser.run("return document.getElementById('pad-said').textContent;")), said)
+                if mapping:
+                    Moves(start, [0, 1])
+                    self.browser.run("window.pad.axes[1] = 0;")
+                    turned = Stands()
+                    self.browser.run("window.pad.buttons[14].pressed = true;")
+                    Moves(turned, [2])
+                    self.browser.run("navigator.getGamepads = () => []; window.dispatchEvent(Object.assign(new Event('gamepaddisconnected'), {gamepad: window.pad}));")
+                    Stands()
+                    self.browser.run("window.pad.buttons[14].pressed = false; window.pad.buttons[9].pressed = true; navigator.getGamepads = () => [window.pad];")
+                    self.assertEqual(self.WaitForWalk("The walk has ended.")[1], "The walk has ended.")
+        if ENGINE is not Chromium:
+            self.skipTest(f"trusted touches come through Chromium's DevTools protocol, which {ENGINE.name} has not")
+        self.addCleanup(self.browser.phone)
+        box = lambda selector: self.browser.run(f"const b = document.querySelector({json.dumps(selector)}).getBoundingClientRect(); "
+                                                "return [b.left, b.top, b.right, b.bottom];")
+        middle = lambda selector: ((b := box(selector))[0] / 2 + b[2] / 2, b[1] / 2 + b[3] / 2)
+        forward, left = '#touch [data-key="73"]', '#touch [data-key="74"]'
+        for width, height in [(320, 568), (568, 320), (390, 844), (900, 1280), (1280, 900), (844, 390)]:
+            with self.subTest("the picture and every control on the screen", width=width, height=height):
+                self.browser.phone(width, height)
+                self.Open()
+                for selector in ["canvas", *(f'#touch [data-key="{key}"]' for key in [73, 74, 75, 76])]:
+                    left_, top, right, bottom = box(selector)
+                    self.assertTrue(0 <= left_ < right <= width and 0 <= top < bottom <= height, (selector, box(selector)))
+        touch = self.browser.touch
+        for what, fingers, moved, then, lifted in [
+                ("a held button", [forward], [[0, 1]], lambda: touch("touchEnd"), True),
+                ("two thumbs", [forward, left], [[0, 1], [2]], lambda: touch("touchEnd"), True),
+                ("a slide onto another button, and off", [forward], [[0, 1]],
+                 lambda: (touch("touchMove", middle(left)), Moves(place(), [2]), touch("touchMove", middle("canvas"))), False),
+                ("a cancel", [forward], [[0, 1]], lambda: touch("touchCancel"), True),
+                ("the focus lost", [forward], [[0, 1]], lambda: self.browser.run("window.dispatchEvent(new Event('blur'));"), False)]:
+            with self.subTest(what):
+                self.Open()
+                start = Stands()
+                touch("touchStart", *map(middle, fingers))
+                for parts in moved:
+                    Moves(start, parts)
+                then()
+                Stands()
+                if not lifted:
+                    touch("touchEnd")
+        with self.subTest("a drag on the picture, and nothing scrolls or zooms"):
+            self.Open()
+            (x, y), size = middle("canvas"), box("canvas")[2] - box("canvas")[0]
+            start = Stands()
+            touch("touchStart", (x, y))
+            touch("touchMove", (x, y - 0.3 * size))
+            Moves(start, [0, 1])
+            touch("touchMove", (x + 0.05 * size, y + 0.05 * size))
+            turned = Stands()
+            touch("touchMove", (x - 0.3 * size, y + 0.3 * size))
+            Moves(turned, [2])
+            touch("touchEnd")
+            Stands()
+            self.assertEqual(self.browser.run("return [window.scrollX, window.scrollY, visualViewport.scale];"), [0, 0, 1])
 
     def test_without_webgl_the_page_says_so(self):
         browser = ENGINE(webgl=False)
