@@ -35,7 +35,6 @@ function Pointer(event) {
 }
 
 function Down(event) {
-  if (event.pointerType !== "mouse") ShowControls();
   const onButton = event.target.closest("#touch button");
   const onPicture = event.target.id === "canvas" && event.pointerType !== "mouse";
   if (!onButton && !onPicture) return;
@@ -66,6 +65,7 @@ function ShowControls() {
 
 export function StartTouch() {
   if (matchMedia("(any-pointer: coarse)").matches) ShowControls();
+  document.addEventListener("pointerdown", (event) => { if (event.pointerType === "touch") ShowControls(); }, true);
   play.addEventListener("pointerdown", Down);
   play.addEventListener("pointermove", Move);
   for (const end of ["pointerup", "pointercancel", "lostpointercapture"]) play.addEventListener(end, Up);

@@ -792,6 +792,11 @@ class Page(unittest.TestCase):
                     Stands()
                     self.browser.run("window.pad.buttons[14].pressed = false; window.pad.buttons[9].pressed = true; navigator.getGamepads = () => [window.pad];")
                     self.assertEqual(self.WaitForWalk("The walk has ended.")[1], "The walk has ended.")
+        with self.subTest("the controls shown from the first touch"):
+            shown = "return getComputedStyle(document.getElementById('touch')).display != 'none';"
+            self.assertFalse(self.browser.run(shown))
+            self.browser.run("document.body.dispatchEvent(new PointerEvent('pointerdown', {pointerType: 'touch', bubbles: true}));")
+            self.assertTrue(self.browser.run(shown))
         if ENGINE is not Chromium:
             self.skipTest(f"trusted touches come through Chromium's DevTools protocol, which {ENGINE.name} has not")
         self.addCleanup(self.browser.phone)
@@ -806,6 +811,9 @@ class Page(unittest.TestCase):
                 for selector in ["canvas", *(f'#touch [data-key="{key}"]' for key in [73, 74, 75, 76])]:
                     left_, top, right, bottom = box(selector)
                     self.assertTrue(0 <= left_ < right <= width and 0 <= top < bottom <= height, (selector, box(selector)))
+                # Text smaller than 16 px is zoomed into as it takes the focus.
+                self.assertGreaterEqual(self.browser.run("return parseFloat(getComputedStyle(document.querySelector('.cm-content')).fontSize);"), 16)
+        self.assertEqual(self.Violations(), [])
         touch = self.browser.touch
         for what, fingers, moved, then, lifted in [
                 ("a held button", [forward], [[0, 1]], lambda: touch("touchEnd"), True),
