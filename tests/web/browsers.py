@@ -66,15 +66,11 @@ class Chromium(Selenium):
     def phone(self, width=None, height=None):
         """Emulates a phone's touch screen of that size, or, with none, stops."""
         self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": bool(width), "maxTouchPoints": 5})
-        if width:
-            self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                                        {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": True})
-        else:
-            self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.driver.execute_cdp_cmd(*(("Emulation.setDeviceMetricsOverride", {"width": width, "height": height,
+                                       "deviceScaleFactor": 1, "mobile": True}) if width else ("Emulation.clearDeviceMetricsOverride", {})))
 
     def touch(self, kind, *points):
-        """A trusted touch: kind is touchStart, touchMove, touchEnd or touchCancel,
-        each point (x, y) a finger, numbered by its place."""
+        """A trusted touch: touchStart, touchMove, touchEnd or touchCancel, each point (x, y) a finger."""
         self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {
             "type": kind, "touchPoints": [{"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)]})
 

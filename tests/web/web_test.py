@@ -757,95 +757,76 @@ class Page(unittest.TestCase):
 
     def test_walking_without_a_keyboard(self):
         # The walker's place as the page says it when asked: row, column and facing.
-        place = lambda: tuple(re.findall(r"row (\d+), column (\d+) of the walked maze, facing ([a-z ]+)", self.browser.run(
-            "document.getElementById('where-walker').click(); return document.getElementById('workshop-said').textContent;"))[0])
+        place = lambda: re.findall(r"row (\d+), column (\d+) of the walked maze, facing ([a-z ]+)", self.browser.run(
+            "document.getElementById('where-walker').click(); return document.getElementById('workshop-said').textContent;"))[0]
         reports = lambda: self.browser.run(READ_PAGE)[0].count("Average fps")
 
-        def Stands():
-            """The place, once the walker stood on it from one frame report to the next."""
-            def Still():
-                before, after = place(), reports()
-                Until(lambda: reports() > after)
-                return place() == before and before
-            return Until(Still)
+        def Still():
+            before, after = place(), reports()
+            Until(lambda: reports() > after)
+            return place() == before and before
 
-        def Moves(since, parts):
-            """The place, once any of those of its parts (0 and 1 the cell, 2 the facing) is not as it was."""
-            return Until(lambda: (now := place()) and any(now[p] != since[p] for p in parts) and now)
-        pad = """window.pad = {id: 'Test pad', index: 0, connected: true, mapping: MAPPING, axes: [0, 0, 0, 0],
-                   buttons: Array.from({length: 17}, () => ({pressed: false, value: 0}))};
-                 navigator.getGamepads = () => [window.pad];"""
-        for mapping, said in [("standard", "Gamepad: Test pad."),
-                              ("", "Gamepad: Test pad. Its buttons are not known to the page, which walks with pads of the standard mapping.")]:
-            with self.subTest("a gamepad", mapping=mapping):
-                self.Open()
-                start = Stands()
-                self.browser.run(pad.replace("MAPPING", json.dumps(mapping)) + "window.pad.axes[1] = -1;")
-                self.assertEqual(Until(lambda: self.browser.run("return document.getElementById('pad-said').textContent;")), said)
-                if mapping:
-                    Moves(start, [0, 1])
-                    self.browser.run("window.pad.axes[1] = 0;")
-                    turned = Stands()
-                    self.browser.run("window.pad.buttons[14].pressed = true;")
-                    Moves(turned, [2])
-                    self.browser.run("navigator.getGamepads = () => []; window.dispatchEvent(Object.assign(new Event('gamepaddisconnected'), {gamepad: window.pad}));")
-                    Stands()
-                    self.browser.run("window.pad.buttons[14].pressed = false; window.pad.buttons[9].pressed = true; navigator.getGamepads = () => [window.pad];")
-                    self.assertEqual(self.WaitForWalk("The walk has ended.")[1], "The walk has ended.")
+        def Do(steps):
+            """Each step a script, a touch, or a wait: until the walker has walked or turned since it last stood, or stands."""
+            stood = Until(Still)
+            for step in steps:
+                if step in ("walks", "turns"):
+                    Until(lambda: any(place()[p] != stood[p] for p in ([0, 1] if step == "walks" else [2])))
+                elif step == "stands":
+                    stood = Until(Still)
+                elif isinstance(step, tuple):
+                    self.browser.touch(*step)
+                else:
+                    self.browser.run(step)
+        pad = """window.pad = window.pad || {id: 'Test pad', index: 0, connected: true, mapping: 'standard', axes: [0, 0],
+                   buttons: Array.from({length: 17}, () => ({pressed: false}))}; navigator.getGamepads = () => [pad];"""
+        said = lambda: self.browser.run("return document.getElementById('pad-said').textContent;")
+        with self.subTest("a gamepad: its stick, its d-pad, gone, and Start"):
+            self.Open()
+            Do([pad + "pad.axes[1] = -1;", "walks", "pad.axes[1] = 0;", "stands", "pad.buttons[14].pressed = true;", "turns",
+                "navigator.getGamepads = () => []; dispatchEvent(Object.assign(new Event('gamepaddisconnected'), {gamepad: pad}));", "stands"])
+            self.assertEqual(said(), "Gamepad: Test pad.")
+            self.browser.run(pad + "pad.buttons[14].pressed = false; pad.buttons[9].pressed = true;")
+            self.WaitForWalk("The walk has ended.")
+        with self.subTest("a gamepad of another mapping"):
+            self.Open()
+            self.browser.run(pad + "pad.mapping = ''; pad.axes[1] = -1;")
+            self.assertEqual(Until(said), "Gamepad: Test pad. Its buttons are not known to the page, which walks with pads of the standard mapping.")
         with self.subTest("the controls shown from the first touch"):
             shown = "return getComputedStyle(document.getElementById('touch')).display != 'none';"
-            self.assertFalse(self.browser.run(shown))
-            self.browser.run("document.body.dispatchEvent(new PointerEvent('pointerdown', {pointerType: 'touch', bubbles: true}));")
-            self.assertTrue(self.browser.run(shown))
+            self.assertEqual([self.browser.run(shown), self.browser.run("document.body.dispatchEvent(new PointerEvent('pointerdown', "
+                                                                        "{pointerType: 'touch', bubbles: true}));" + shown)], [False, True])
         if ENGINE is not Chromium:
             self.skipTest(f"trusted touches come through Chromium's DevTools protocol, which {ENGINE.name} has not")
         self.addCleanup(self.browser.phone)
         box = lambda selector: self.browser.run(f"const b = document.querySelector({json.dumps(selector)}).getBoundingClientRect(); "
                                                 "return [b.left, b.top, b.right, b.bottom];")
-        middle = lambda selector: ((b := box(selector))[0] / 2 + b[2] / 2, b[1] / 2 + b[3] / 2)
-        forward, left = '#touch [data-key="73"]', '#touch [data-key="74"]'
         for width, height in [(320, 568), (568, 320), (390, 844), (900, 1280), (1280, 900), (844, 390)]:
             with self.subTest("the picture and every control on the screen", width=width, height=height):
                 self.browser.phone(width, height)
                 self.Open()
                 for selector in ["canvas", *(f'#touch [data-key="{key}"]' for key in [73, 74, 75, 76])]:
-                    left_, top, right, bottom = box(selector)
-                    self.assertTrue(0 <= left_ < right <= width and 0 <= top < bottom <= height, (selector, box(selector)))
+                    left, top, right, bottom = box(selector)
+                    self.assertTrue(0 <= left < right <= width and 0 <= top < bottom <= height, (selector, box(selector)))
                 # Text smaller than 16 px is zoomed into as it takes the focus.
                 self.assertGreaterEqual(self.browser.run("return parseFloat(getComputedStyle(document.querySelector('.cm-content')).fontSize);"), 16)
         self.assertEqual(self.Violations(), [])
-        touch = self.browser.touch
-        for what, fingers, moved, then, lifted in [
-                ("a held button", [forward], [[0, 1]], lambda: touch("touchEnd"), True),
-                ("two thumbs", [forward, left], [[0, 1], [2]], lambda: touch("touchEnd"), True),
-                ("a slide onto another button, and off", [forward], [[0, 1]],
-                 lambda: (touch("touchMove", middle(left)), Moves(place(), [2]), touch("touchMove", middle("canvas"))), False),
-                ("a cancel", [forward], [[0, 1]], lambda: touch("touchCancel"), True),
-                ("the focus lost", [forward], [[0, 1]], lambda: self.browser.run("window.dispatchEvent(new Event('blur'));"), False)]:
+        middle = lambda b: (b[0] / 2 + b[2] / 2, b[1] / 2 + b[3] / 2)
+        (x, y), size, forward, turn = middle(box("canvas")), box("canvas")[2] - box("canvas")[0], *(box(f'#touch [data-key="{key}"]') for key in [73, 74])
+        for what, steps in [
+                ("a held button", [("touchStart", middle(forward)), "walks", ("touchEnd",), "stands"]),
+                ("two thumbs", [("touchStart", middle(forward), middle(turn)), "walks", "turns", ("touchEnd",), "stands"]),
+                ("a slide onto another button, and off", [("touchStart", middle(forward)), "walks", ("touchMove", middle(turn)), "turns",
+                                                          ("touchMove", (x, y)), "stands", ("touchEnd",)]),
+                ("a cancel", [("touchStart", middle(forward)), "walks", ("touchCancel",), "stands"]),
+                ("the focus lost", [("touchStart", middle(forward)), "walks", "dispatchEvent(new Event('blur'));", "stands", ("touchEnd",)]),
+                ("a drag on the picture", [("touchStart", (x, y)), ("touchMove", (x, y - 0.3 * size)), "walks",
+                                           ("touchMove", (x + 0.05 * size, y + 0.05 * size)), "stands",
+                                           ("touchMove", (x - 0.3 * size, y + 0.3 * size)), "turns", ("touchEnd",), "stands"])]:
             with self.subTest(what):
                 self.Open()
-                start = Stands()
-                touch("touchStart", *map(middle, fingers))
-                for parts in moved:
-                    Moves(start, parts)
-                then()
-                Stands()
-                if not lifted:
-                    touch("touchEnd")
-        with self.subTest("a drag on the picture, and nothing scrolls or zooms"):
-            self.Open()
-            (x, y), size = middle("canvas"), box("canvas")[2] - box("canvas")[0]
-            start = Stands()
-            touch("touchStart", (x, y))
-            touch("touchMove", (x, y - 0.3 * size))
-            Moves(start, [0, 1])
-            touch("touchMove", (x + 0.05 * size, y + 0.05 * size))
-            turned = Stands()
-            touch("touchMove", (x - 0.3 * size, y + 0.3 * size))
-            Moves(turned, [2])
-            touch("touchEnd")
-            Stands()
-            self.assertEqual(self.browser.run("return [window.scrollX, window.scrollY, visualViewport.scale];"), [0, 0, 1])
+                Do(steps)
+                self.assertEqual(self.browser.run("return [scrollX, scrollY, visualViewport.scale];"), [0, 0, 1])
 
     def test_without_webgl_the_page_says_so(self):
         browser = ENGINE(webgl=False)
