@@ -1,9 +1,8 @@
 // gamepad.js: a gamepad with the standard mapping, read once a frame: its
 // left stick and its d-pad walk and turn, and Start does what Escape does;
 // the page names each pad as it is first used.
-import {Hold, LetGo} from "./presses.js";
+import {Hold, LetGo, StickKeys, kBack, kEscape, kForward, kLeft, kRight} from "./presses.js";
 
-const kForward = 73, kBack = 75, kLeft = 74, kRight = 76, kEscape = 27;
 const kDeadZone = 0.25;
 const kStart = 9;
 const kPadKeys = [[12, kForward], [13, kBack], [14, kLeft], [15, kRight]];  // d-pad buttons
@@ -17,12 +16,8 @@ function Pressed(pad, button) {
 }
 
 function PadKeys(pad) {
-  const keys = new Set();
   const [x = 0, y = 0] = pad.axes;
-  if (y < -kDeadZone) keys.add(kForward);
-  if (y > kDeadZone) keys.add(kBack);
-  if (x < -kDeadZone) keys.add(kLeft);
-  if (x > kDeadZone) keys.add(kRight);
+  const keys = StickKeys(x, y, kDeadZone);
   for (const [button, key] of kPadKeys) if (Pressed(pad, button)) keys.add(key);
   return keys;
 }

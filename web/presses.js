@@ -4,7 +4,21 @@
 // page loses the player.
 import {OnWalkEnded, RunningWalk} from "./walk.js";
 
+// The keys the walk takes, as keyCode gives them.
+export const kForward = 73, kBack = 75, kLeft = 74, kRight = 76, kEscape = 27;
+
 const holders = new Map();  // a control's name -> the key codes it holds
+
+// The keys a stick held this far from its centre presses: up or down past
+// the dead zone walks, left or right turns, and both do both.
+export function StickKeys(x, y, dead) {
+  const keys = new Set();
+  if (y < -dead) keys.add(kForward);
+  if (y > dead) keys.add(kBack);
+  if (x < -dead) keys.add(kLeft);
+  if (x > dead) keys.add(kRight);
+  return keys;
+}
 
 function Held() {
   return new Set([...holders.values()].flatMap((keys) => [...keys]));

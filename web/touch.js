@@ -1,9 +1,8 @@
 // touch.js: walking without a keyboard: the four buttons under the thumbs,
 // each finger pressing the one it is on as it slides, and a finger dragged
 // on the picture as a stick; shown on a touch screen, or once one is used.
-import {Hold, LetGo} from "./presses.js";
+import {Hold, LetGo, StickKeys} from "./presses.js";
 
-const kForward = 73, kBack = 75, kLeft = 74, kRight = 76;
 // The stick's dead zone, as a share of the picture's shown size.
 const kDeadZone = 0.1;
 
@@ -14,17 +13,6 @@ const touch = document.getElementById("touch");
 function KeyAt(x, y) {
   const button = document.elementFromPoint(x, y)?.closest("#touch button");
   return button ? new Set([Number(button.dataset.key)]) : new Set();
-}
-
-// A stick's keys: up or down walks, left or right turns, both do both.
-function StickKeys(stick, x, y) {
-  const dx = x - stick.x, dy = y - stick.y, dead = kDeadZone * stick.size;
-  const keys = new Set();
-  if (dy < -dead) keys.add(kForward);
-  if (dy > dead) keys.add(kBack);
-  if (dx < -dead) keys.add(kLeft);
-  if (dx > dead) keys.add(kRight);
-  return keys;
 }
 
 // Each finger on the buttons, and each on the picture, holds keys of its
@@ -48,7 +36,7 @@ function Down(event) {
 
 function Move(event) {
   const stick = sticks.get(event.pointerId);
-  if (stick) return Hold(Pointer(event), StickKeys(stick, event.clientX, event.clientY));
+  if (stick) return Hold(Pointer(event), StickKeys(event.clientX - stick.x, event.clientY - stick.y, kDeadZone * stick.size));
   if (event.target.closest("#touch")) Hold(Pointer(event), KeyAt(event.clientX, event.clientY));
 }
 
@@ -74,6 +62,6 @@ export function StartTouch() {
     sticks.clear();
     LetGo((holder) => holder.startsWith("pointer "));
   });
-  // A double tap on a button zooms nothing, nor does a tap on one select.
+  // A long press on a button opens no menu.
   touch.addEventListener("contextmenu", (event) => event.preventDefault());
 }
