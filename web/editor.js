@@ -6,7 +6,7 @@ import {EditorState, Transaction} from "@codemirror/state";
 import {EditorView, crosshairCursor, drawSelection, highlightActiveLine, highlightActiveLineGutter,
         highlightSpecialChars, keymap, lineNumbers, rectangularSelection} from "@codemirror/view";
 import {defaultKeymap, deleteCharBackwardStrict, history, historyKeymap, insertNewline, isolateHistory,
-        redo} from "@codemirror/commands";
+        redo, undo} from "@codemirror/commands";
 import {highlightSelectionMatches, search, searchKeymap} from "@codemirror/search";
 import {lintGutter, lintKeymap, previousDiagnostic, setDiagnostics} from "@codemirror/lint";
 import {ByteWriter} from "./bytes.js";
@@ -175,6 +175,96 @@ export function MarkProblems(problems) {
     return {from: from, to: Math.min(from + 1, end), severity: "error", message: problem.message};
   });
   view.dispatch(setDiagnostics(view.state, diagnostics));
+}
+
+// The character at a cell, {row, column} from 0, a row a line: "" past the
+// line's end or the text's.
+export function CharacterAt(cell) {
+  const doc = view.state.doc;
+  if (cell.row + 1 > doc.lines) return "";
+  const line = doc.line(cell.row + 1);
+  return cell.column < line.length ? doc.sliceString(line.from + cell.column, line.from + cell.column + 1) : "";
+}
+
+// Writes character at every cell of each box, {row, column, rows,
+// columns} from 0, as one step of the history, a row a line: a line too
+// short is padded with blanks, and lines are added below the last, the text
+// ending in a newline still if it did.
+export function WriteCells(character, boxes) {
+  const doc = view.state.doc;
+  const rows = new Map();  // line number -> the runs of columns painted, [first, end)
+  for (const box of boxes) {
+    for (let number = box.row + 1; number <= box.row + (box.rows || 1); number++) {
+      const runs = rows.get(number) || rows.set(number, []).get(number);
+      runs.push([box.column, box.column + (box.columns || 1)]);
+    }
+  }
+  // Lines before the last change where they are painted and past their end;
+  // the last line and those added below it are written whole, at the
+  // text's end.
+  const last = doc.lines, ended = last > 1 && doc.line(last).length === 0, changes = [], added = [];
+  for (const [number, runs] of [...rows].sort((a, b) => a[0] - b[0])) {
+    if (number >= last) {
+      added[number - last] = runs;
+      continue;
+    }
+    const line = doc.line(number);
+    const painted = Painted(line.length, runs, character);
+    for (const change of painted.within) changes.push({from: line.from + change.from, to: line.from + change.to, insert: change.insert});
+    if (painted.past) changes.push({from: line.to, insert: painted.past});
+  }
+  if (added.length) {
+    const lines = [];
+    for (let n = 0; n < added.length; n++) {
+      const text = n === 0 ? doc.line(last).text : "";
+      if (!added[n]) {
+        lines.push(text);
+        continue;
+      }
+      const painted = Painted(text.length, added[n], character);
+      let written = text;
+      for (const change of painted.within) written = written.slice(0, change.from) + change.insert + written.slice(change.to);
+      lines.push(written + painted.past);
+    }
+    changes.push({from: doc.line(last).from, to: doc.length, insert: lines.join("\n") + (ended ? "\n" : "")});
+  }
+  view.dispatch({changes: changes, userEvent: "input.paint", annotations: isolateHistory.of("full")});
+}
+
+// What runs of character make of a line of length characters: the spans
+// within it replaced, in order, and what follows its end, padded with
+// blanks up to each run.
+function Painted(length, runs, character) {
+  runs.sort((a, b) => a[0] - b[0]);
+  const within = [];
+  let past = "", end = length;
+  for (const [first, last] of runs) {
+    const from = Math.max(first, within.length ? within.at(-1).to : 0);
+    if (from < Math.min(last, length)) {
+      const to = Math.min(last, length);
+      if (within.length && within.at(-1).to === from) {
+        within.at(-1).to = to;
+        within.at(-1).insert += character.repeat(to - from);
+      } else {
+        within.push({from: from, to: to, insert: character.repeat(to - from)});
+      }
+    }
+    if (last > end) {
+      const start = Math.max(first, end);
+      past += " ".repeat(start - end) + character.repeat(last - start);
+      end = last;
+    }
+  }
+  return {within: within, past: past};
+}
+
+// The editor's last step taken back, or put back again.
+export function UndoInEditor() {
+  undo(view);
+}
+
+export function RedoInEditor() {
+  redo(view);
 }
 
 export function FocusEditor() {

@@ -6,6 +6,7 @@ import {ReadPageFiles} from "./export.js";
 import {StartEditor} from "./editor.js";
 import {ClaimTab, Draft, PutDraftInEditor} from "./drafts.js";
 import {OpenLink} from "./link.js";
+import {StartPaint} from "./paint.js";
 import {StartGamepads} from "./gamepad.js";
 import {StartRecorder} from "./record.js";
 import {StartTouch} from "./touch.js";
@@ -19,6 +20,7 @@ StartRecorder();
 StartTouch();
 StartGamepads();
 StartWorkshop();
+StartPaint();
 ClaimTab().then(ReadPageFiles).then(() => {
   const draft = Draft();
   if (draft !== null) PutDraftInEditor(draft);

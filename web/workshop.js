@@ -5,19 +5,17 @@ import {SameBytes} from "./bytes.js";
 import {Download} from "./download.js";
 import {CaretPlace, EditorBytes, EditorLength, FocusEditor, MarkProblems, MoveCaret, OnEditorChange} from "./editor.js";
 import {ClearDraft, KeepDraft, KeepEditorText, PutMazeInEditor} from "./drafts.js";
+import {MapScale, ShowMap, kLargestMap} from "./map.js";
 import {ToolRunner} from "./tools.js";
 import {BundledFiles, IsLatestOpening, NextOpening, OnWalkStarted, RunningWalk, Walk, WalkModels, WalkedMaze,
         WalkerPlace, WalksTheBundledMaze, kLargestFile} from "./walk.js";
 
 // The pause after the last edit before the maze is checked again.
 const kCheckPause = 300;
-// A map of more markup than this would hold up the page as it is drawn.
-const kLargestMap = 4 * 1024 * 1024;
 
 const checkSaid = document.getElementById("check-said");
 const checkList = document.getElementById("check");
 const mapFrame = document.getElementById("map-frame");
-const mapBox = document.getElementById("map");
 const marker = document.getElementById("marker");
 const workshopSaid = document.getElementById("workshop-said");
 const differs = document.getElementById("differs");
@@ -87,34 +85,6 @@ function ShowProblems(lines, status) {
   MarkProblems(problems);
 }
 
-// The tool's map, scaled to fit its box, with the page's marker laid over
-// it in the same units; or, where the tool gave up a map past the largest,
-// why there is none.
-let mapScale = 0;
-function ShowMap(svg, lines) {
-  mapBox.textContent = "";
-  mapScale = 0;
-  marker.hidden = true;
-  if (!svg) {
-    if (lines.some((line) => line.startsWith("zumbrel-map: the map of maze.txt would be more than"))) {
-      mapBox.textContent = "The map of a maze this large is left out: it would be more than the " + kLargestMap +
-                           " bytes of SVG the page draws.";
-    }
-    return;
-  }
-  mapBox.innerHTML = new TextDecoder().decode(svg);
-  const map = mapBox.firstElementChild;
-  const width = map.getAttribute("width"), height = map.getAttribute("height");
-  map.setAttribute("viewBox", "0 0 " + width + " " + height);
-  marker.setAttribute("viewBox", "0 0 " + width + " " + height);
-  const cells = map.querySelector("g[transform*=scale]");
-  mapScale = cells ? Number(/scale\((\d+)\)/.exec(cells.getAttribute("transform"))[1]) : 0;
-  // Its text: the cells it spans, in the group's own units.
-  const box = cells && cells.getBBox();
-  mapFrame.setAttribute("aria-label", box ? "The map of the maze, " + Math.round(box.x + box.width) + " cells wide and " +
-                                            Math.round(box.y + box.height) + " high" : "The map of the maze");
-}
-
 // Whether the walk shows the editor's maze: the map's marker shows only
 // then, and a line says so when not.
 function ShowDiffers(edited) {
@@ -141,6 +111,7 @@ const kCellSize = 5;
 const kLegend = 28;
 function MoveMarker() {
   const place = WalkerPlace();
+  const mapScale = MapScale();
   marker.hidden = !place || !mapScale || !differs.hidden;
   if (!marker.hidden) {
     const x = (place.x / kCellSize + 0.5) * mapScale;

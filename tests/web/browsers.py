@@ -33,6 +33,11 @@ class Selenium:
             {"down": chain.key_down, "up": chain.key_up, "pause": chain.pause}[what](value)
         chain.perform()
 
+    def perform(self, *sources):
+        """Performs W3C input sources' actions, tick by tick, then lets all go."""
+        self.driver.execute("actions", {"actions": list(sources)})
+        self.driver.execute("clearActionState")
+
     def choose(self, element_id, paths):
         self.driver.find_element("id", element_id).send_keys("\n".join(paths))
 
@@ -163,6 +168,10 @@ class Firefox:
         # A key pressed last is held until a later call lets it go.
         if strokes[-1][0] != "down":
             self.send("input.releaseActions", {"context": self.context})
+
+    def perform(self, *sources):
+        self.send("input.performActions", {"context": self.context, "actions": list(sources)})
+        self.send("input.releaseActions", {"context": self.context})
 
     def choose(self, element_id, paths):
         element = self.call("function (id) { return document.getElementById(id); }",

@@ -466,6 +466,86 @@ class Page(unittest.TestCase):
                 self.Chord(CONTROL, SHIFT, "z")
                 self.assertNotEqual(self.browser.run(READ_EDITOR), edit)
 
+    def test_painting_on_the_map(self):
+        self.Open()
+        room = b"#######\n#X....#\n#.....#\n#######\n"
+        wide = b"#" * 509 + b"\n#X" + b"." * 506 + b"#\n" + b"#" * 509 + b"\n"
+        said = lambda: self.browser.run("return document.getElementById('paint-said').textContent;")
+
+        def At(*cells):
+            """The viewport's point at the middle of each cell, (row, column) from 0, of the map."""
+            return self.browser.run(f"""document.getElementById('map-view').scrollIntoView({{block: 'nearest'}});
+                const m = document.querySelector('#map svg g[transform*=scale]').getScreenCTM();
+                return {json.dumps(cells)}.map(([r, c]) => new DOMPoint(c + 0.5, r + 0.5).matrixTransform(m))
+                  .map((p) => [Math.round(p.x), Math.round(p.y)]);""")
+
+        def Pointer(kind, name, *steps):
+            """A pointer's actions, once the map is shown: ("move", (row, column)), "down" or "up"; None waits a tick."""
+            act = lambda step: ({"type": "pause"} if step is None else {"type": "pointer" + step.title(), "button": 0}
+                                if isinstance(step, str) else dict(zip(("type", "origin", "x", "y"),
+                                                                       ("pointerMove", "viewport", *At(step[1])[0]))))
+            return lambda: {"type": "pointer", "id": name, "parameters": {"pointerType": kind}, "actions": list(map(act, steps))}
+
+        def Held(key, ticks):
+            return lambda: {"type": "key", "id": "keys", "actions": [{"type": "keyDown", "value": key}] +
+                            [{"type": "pause"}] * (ticks - 2) + [{"type": "keyUp", "value": key}]}
+
+        click = lambda cell: Pointer("mouse", "mouse", ("move", cell), "down", "up")
+        drag = lambda a, b: Pointer("mouse", "mouse", ("move", a), "down", ("move", b), "up", None)
+        redone = room.replace(b"#.....#", b"#DDDDD#")
+        row = wide.split(b"\n")[1]
+        for what, maze, tool, do, saved, line in [
+                ("a click", room, "D", [click((2, 3))], room.replace(b"#.....#", b"#..D..#"), ""),
+                ("a drag, every cell it passes", room, "D", [drag((2, 1), (2, 5))], redone, ""),
+                ("a Shift-drag fills its rectangle", room, "#", [(drag((1, 2), (2, 4)), Held(SHIFT, 5))],
+                 b"#######\n#X###.#\n#.###.#\n#######\n", ""),
+                ("Ctrl+Z takes the stroke back, Ctrl+Shift+Z puts it back", room, "D",
+                 [drag((2, 1), (2, 5)), drag((1, 2), (1, 3)), (CONTROL, "z"), (CONTROL, "z"), (CONTROL, SHIFT, "z")], redone, ""),
+                ("past a row's end and below the last row", b"###\n#X#\n###\n", "O", [click((1, 5)), click((4, 1))],
+                 b"###\n#X#  O\n###\n\n O\n", ""),
+                ("by keyboard: a tool, the cursor, Space", room, None,
+                 ["focus", ("3",), ("\ue015",), ("\ue014",), ("\ue014",), (" ",), ("?",)], room.replace(b"#X....#", b"#XD...#"),
+                 "The cursor is on row 2, column 3: a door."),
+                ("a tap", room, "T", [Pointer("touch", "finger", ("move", (2, 2)), "down", "up")], room.replace(b"#.....#", b"#.T...#"), ""),
+                ("two fingers pan and zoom and paint nothing", room, "T",
+                 [(Pointer("touch", "one", ("move", (1, 2)), "down", ("move", (1, 3)), ("move", (1, 4)), "up"),
+                   Pointer("touch", "two", None, ("move", (2, 2)), "down", ("move", (2, 5)), "up")), "zoomed"], room, ""),
+                ("column 511 refused with its line", wide, "D", ["zoom-in"] * 4 + ["right", drag((1, 508), (1, 510))],
+                 wide.replace(row, row[:508] + b"DD"), "Nothing is painted past column 510: the game reads no more than "
+                 "510 characters of a line as one row.")]:
+            with self.subTest(what):
+                if what.startswith(("a tap", "two fingers")) and ENGINE.name == "WebKit":
+                    self.skipTest("WebKitWebDriver moves the mouse for a touch's actions")
+                self.Type(EditorText(maze))
+                Until(lambda: self.browser.run(READ_MAP))
+                self.browser.run(f"""document.getElementById('map-view').scrollIntoView();
+                    document.querySelector({json.dumps(f'#paint [data-cell="{tool}"]' if tool else '#no-tool')}).click();
+                    document.getElementById('check-said').textContent = {json.dumps("" if saved != maze else "kept")};""")
+                for step in do:
+                    if step in ("zoom-in", "focus"):
+                        self.browser.run(f"document.getElementById({json.dumps(step if step != 'focus' else 'map-view')})"
+                                         f".{'click' if step != 'focus' else 'focus'}();")
+                    elif step == "zoomed":
+                        self.assertNotEqual(self.browser.run("return document.getElementById('map-frame').style.width;"), "100%")
+                    elif step == "right":
+                        self.browser.run("const view = document.getElementById('map-view'); view.scrollLeft = view.scrollWidth;")
+                    elif callable(step) or callable(step[0]):
+                        self.browser.perform(*(source() for source in (step if isinstance(step, tuple) else [step])))
+                    else:
+                        self.browser.run("document.getElementById('map-view').focus();")
+                        self.Chord(*step)
+                self.assertEqual(said(), line)
+                self.browser.run(SAVE)
+                self.assertEqual(self.Caught()[0], saved)
+                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], saved)[0])
+        with self.subTest("Alt-click takes the cell's kind as the tool"):
+            self.browser.run("document.getElementById('map-view').scrollLeft = 0;")
+            self.browser.perform(Pointer("mouse", "mouse", ("move", (1, 1)), "down", "up", None)(), Held("\ue00a", 4)())
+            self.assertEqual(self.browser.run("return document.querySelector('#paint [aria-pressed=true]').dataset.cell;"), "X")
+        with self.subTest("no map, nothing to paint on"):
+            self.Type(EditorText(b"#." * 254 + b"\n") * 20000)
+            self.assertTrue(Until(lambda: said().startswith("There is nothing to paint on. The map of a maze this large")))
+
     def test_links_and_drafts(self):
         self.Open()
         draft = "#####\n#X.O#\n#####\n"
