@@ -4,6 +4,8 @@
 
 // A map of more markup than this would hold up the page as it is drawn.
 export const kLargestMap = 4 * 1024 * 1024;
+// The map's legend, above its first row, in its pixels.
+export const kLegend = 28;
 // Rows and columns shown past the maze's last, to paint on.
 const kMargin = 8;
 // The most a map is zoomed, from filling its box's width.
@@ -38,6 +40,7 @@ export function ShowMap(svg, lines) {
   mapBox.textContent = "";
   cells = null;
   scale = 0;
+  extent = {rows: 0, columns: 0};
   painted.textContent = "";
   let why = "";
   if (!svg) {
@@ -56,6 +59,7 @@ export function ShowMap(svg, lines) {
   const width = Number(map.getAttribute("width")) + kMargin * scale;
   const height = Number(map.getAttribute("height")) + kMargin * scale;
   for (const svg of [map, marker]) svg.setAttribute("viewBox", "0 0 " + width + " " + height);
+  extent = scale ? {rows: Math.floor((height - kLegend) / scale), columns: Math.floor(width / scale)} : {rows: 0, columns: 0};
   map.setAttribute("width", width);
   map.setAttribute("height", height);
   // The legend's squares, in kind order, and the ground for a blank.
@@ -78,6 +82,12 @@ export function OnMapShown(tell) {
 
 export function MapScale() {
   return scale;
+}
+
+// The rows and columns the map shows, past the maze's own included.
+let extent = {rows: 0, columns: 0};
+export function MapExtent() {
+  return extent;
 }
 
 // The map's colour for a cell's character.

@@ -2,7 +2,7 @@
 // strokes of it by mouse, finger and keyboard, each one step of the
 // editor's history; two fingers pan and zoom instead.
 import {CharacterAt, RedoInEditor, UndoInEditor, WriteCells} from "./editor.js";
-import {CellColour, CellPoint, DrawCells, EndStroke, OnMapShown, PanBy, ShowCursor, ZoomBy} from "./map.js";
+import {CellColour, CellPoint, DrawCells, EndStroke, MapExtent, OnMapShown, PanBy, ShowCursor, ZoomBy} from "./map.js";
 
 // The game reads at most this many characters of a line as one row.
 const kRowLength = 510;
@@ -21,7 +21,7 @@ let tool = null;            // the chosen tool's character, or null
 let stroke = null;          // the stroke being made
 const fingers = new Map();  // each touch on the map -> where it is
 let pinch = null;           // two fingers' middle and distance apart, as they last were
-let cell = {row: 0, column: 0};  // the cell cursor
+let cursor = {row: 0, column: 0};  // the cell cursor
 
 function ChooseTool(character) {
   tool = character;
@@ -32,7 +32,13 @@ function ChooseTool(character) {
 
 // The cell a point of the page falls on, or null off the map.
 function CellOf(point) {
-  return point && point.x >= 0 && point.y >= 0 ? {row: Math.floor(point.y), column: Math.floor(point.x)} : null;
+  return point && Shown(Math.floor(point.y), Math.floor(point.x)) ?
+      {row: Math.floor(point.y), column: Math.floor(point.x)} : null;
+}
+
+// Whether the map shows a cell: what is painted is what is seen.
+function Shown(row, column) {
+  return row >= 0 && column >= 0 && row < MapExtent().rows && column < MapExtent().columns;
 }
 
 // A stroke of the tool: the cells it has passed, or for a rectangle the
@@ -46,7 +52,7 @@ function StartStroke(event) {
 }
 
 function CellKey(cell) {
-  return cell.row * kRowLength * 2 + cell.column;
+  return cell.row * 16777216 + cell.column;
 }
 
 // Every cell the line from a to b crosses, so that a fast drag leaves no gap
@@ -55,7 +61,7 @@ function Pass(a, b) {
   const passed = [];
   const Take = (row, column) => {
     const cell = {row: row, column: column};
-    if (row < 0 || column < 0 || stroke.cells.has(CellKey(cell))) return;
+    if (!Shown(row, column) || stroke.cells.has(CellKey(cell))) return;
     stroke.cells.set(CellKey(cell), cell);
     if (column < kRowLength) passed.push(cell);
   };
@@ -81,9 +87,13 @@ function Pass(a, b) {
   if (passed.length) DrawCells(stroke.character, passed, false);
 }
 
-// The rectangle between the stroke's first cell and the one under point.
+// The rectangle between the shown cells nearest the stroke's first point
+// and point.
 function Rectangle(point) {
-  const a = CellOf(stroke.from), b = CellOf({x: Math.max(point.x, 0), y: Math.max(point.y, 0)});
+  const {rows, columns} = MapExtent();
+  const Nearest = (p) => ({row: Math.min(Math.max(Math.floor(p.y), 0), rows - 1),
+                           column: Math.min(Math.max(Math.floor(p.x), 0), columns - 1)});
+  const a = Nearest(stroke.from), b = Nearest(point);
   return {row: Math.min(a.row, b.row), column: Math.min(a.column, b.column),
           rows: Math.abs(a.row - b.row) + 1, columns: Math.abs(a.column - b.column) + 1};
 }
@@ -92,6 +102,7 @@ function MoveStroke(event) {
   const moves = event.getCoalescedEvents ? event.getCoalescedEvents() : [];
   for (const move of moves.length ? moves : [event]) {
     const point = CellPoint(move.clientX, move.clientY);
+    if (!point) return;  // the map has gone
     if (stroke.rectangle) {
       EndStroke(false);
       const box = Rectangle(point);
@@ -107,6 +118,7 @@ function MoveStroke(event) {
 // The stroke written to the text as one step, all but what lies past a
 // row's last column, which the page says it left.
 function FinishStroke() {
+  if (!MapExtent().rows) return TakeBack();  // the map has gone
   const start = performance.now();
   let boxes = Array.from(stroke.cells.values());
   if (stroke.rectangle) boxes = [Rectangle(stroke.last)];
@@ -202,20 +214,21 @@ function Press(event) {
   } else if (event.key === "0") {
     ChooseTool(null);
   } else if (moves[event.key]) {
-    const [down, right] = moves[event.key];
-    cell = {row: Math.max(cell.row + down, 0), column: Math.min(Math.max(cell.column + right, 0), kRowLength)};
-    ShowCursor(cell);
+    const [down, right] = moves[event.key], {rows, columns} = MapExtent();
+    cursor = {row: Math.max(Math.min(cursor.row + down, rows - 1), 0),
+              column: Math.max(Math.min(cursor.column + right, columns - 1), 0)};
+    ShowCursor(cursor);
   } else if (event.key === " ") {
     if (tool === null) {
       paintSaid.textContent = "Choose a tool to paint with: keys 1 to 8.";
     } else {
-      stroke = {character: tool, rectangle: false, cells: new Map([[CellKey(cell), cell]])};
-      DrawCells(tool, [cell], false);
+      stroke = {character: tool, rectangle: false, cells: new Map([[CellKey(cursor), cursor]])};
+      DrawCells(tool, [cursor], false);
       FinishStroke();
     }
   } else if (event.key === "?") {
-    const character = CharacterAt(cell);
-    paintSaid.textContent = "The cursor is on row " + (cell.row + 1) + ", column " + (cell.column + 1) + ": " +
+    const character = CharacterAt(cursor);
+    paintSaid.textContent = "The cursor is on row " + (cursor.row + 1) + ", column " + (cursor.column + 1) + ": " +
                             (kCellNames.get(character) || "nothing") + ".";
   } else if (event.key === "+" || event.key === "=" || event.key === "-") {
     ZoomBy(event.key === "-" ? 1 / kZoomStep : kZoomStep);
@@ -242,7 +255,7 @@ export function StartPaint() {
   mapView.addEventListener("pointerup", Up);
   mapView.addEventListener("pointercancel", Lift);
   mapView.addEventListener("keydown", Press);
-  mapView.addEventListener("focus", () => ShowCursor(cell));
+  mapView.addEventListener("focus", () => ShowCursor(cursor));
   mapView.addEventListener("blur", () => ShowCursor(null));
   OnMapShown((shown) => {
     for (const button of tools) {
@@ -250,6 +263,6 @@ export function StartPaint() {
       button.style.setProperty("--cell", CellColour(button.dataset.cell) || "transparent");
     }
     paintSaid.textContent = shown.map ? "" : shown.why ? "There is nothing to paint on. " + shown.why : "";
-    if (document.activeElement === mapView) ShowCursor(cell);
+    if (document.activeElement === mapView) ShowCursor(cursor);
   });
 }

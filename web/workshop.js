@@ -5,7 +5,7 @@ import {SameBytes} from "./bytes.js";
 import {Download} from "./download.js";
 import {CaretPlace, EditorBytes, EditorLength, FocusEditor, MarkProblems, MoveCaret, OnEditorChange} from "./editor.js";
 import {ClearDraft, KeepDraft, KeepEditorText, PutMazeInEditor} from "./drafts.js";
-import {MapScale, ShowMap, kLargestMap} from "./map.js";
+import {MapScale, ShowMap, kLargestMap, kLegend} from "./map.js";
 import {ToolRunner} from "./tools.js";
 import {BundledFiles, IsLatestOpening, NextOpening, OnWalkStarted, RunningWalk, Walk, WalkModels, WalkedMaze,
         WalkerPlace, WalksTheBundledMaze, kLargestFile} from "./walk.js";
@@ -108,7 +108,6 @@ function SayWhereTheWalkerIs() {
 // stands at (column, -row) times the cell's size, and heading 0 faces up
 // the map, growing to the left.
 const kCellSize = 5;
-const kLegend = 28;
 function MoveMarker() {
   const place = WalkerPlace();
   const mapScale = MapScale();
