@@ -9,7 +9,9 @@ its own, timing each beside `wc -l` over the same file, and writes the
 """
 import os
 import pathlib
+import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -45,6 +47,53 @@ def Run(command, cwd, until=None):
     return seconds, usage.ru_maxrss
 
 
+# Where a step's time goes: perf's samples by symbol, each put in the first
+# of the step's parts whose pattern it matches. The kernel's time is the
+# first touch of memory and the file's read; the rest is what remains.
+PARTS = {
+    "generate": [("carve the rooms, knock through loops, place things", r"GenerateMaze|CarveRooms|KnockThrough|Place|CellList|Rooms|Passages"),
+                 ("flood the teleports' regions", r"KeepASpace|deque"),
+                 ("draw random numbers", r"mersenne|gen_rand"),
+                 ("write the file", r"fwrite|_IO_|WriteAll|memchr|write")],
+    "check": [("read and parse the rows", r"OnRow|ReadMaze|fgets|_IO_|memchr|strlen|memset"),
+              ("flood from the start", r"Flood|Span"),
+              ("check the cells", r"CheckMaze|Problem")],
+    "game": [("read and parse the rows", r"AddRow|ReadMaze|fgets|_IO_|memchr|strlen|memset|ComponentOf"),
+             ("place the cells in their lists", r"GetNextFreeIndex|AddComponent|realloc"),
+             ("index the rows", r"IndexRows|RowIndex"),
+             ("load the models, start GL and X", r"Polygon|Model|gl|GL|X11|_dl_|do_lookup|strcmp|swrast|mesa")],
+}
+
+
+def Profile(command, cwd, parts, until=None):
+    """The share of a command's time each of its parts takes, by perf's
+    samples; with until, up to the line of its output that starts with it."""
+    with tempfile.NamedTemporaryFile(suffix=".data") as data:
+        child = subprocess.Popen(["perf", "record", "-q", "-o", data.name, "--"] + command, cwd=cwd,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        for line in child.stdout:
+            if until is not None and line.startswith(until):
+                child.send_signal(signal.SIGINT)
+                break
+        child.stdout.read()
+        child.wait()
+        report = subprocess.run(["perf", "report", "-i", data.name, "--no-children", "--sort", "symbol", "--stdio", "-q"],
+                                capture_output=True, text=True).stdout
+    shares = dict.fromkeys([what for what, _ in parts] + ["the kernel: memory's first touch, the file's read", "the rest"], 0.0)
+    for share, kind, symbol in re.findall(r"^\s*([\d.]+)%\s+\[(.)\]\s+(\S.*?)\s*$", report, re.M):
+        found = next((what for what, pattern in parts if re.search(pattern, symbol)), None)
+        shares[found or ("the kernel: memory's first touch, the file's read" if kind == "k" else "the rest")] += float(share)
+    return shares
+
+
+def ProfileTable(profiles):
+    lines = ["| step | part | share of its time |", "|---|---|---:|"]
+    for step, shares in profiles:
+        for k, (part, share) in enumerate(shares.items()):
+            lines.append(f"| {step if k == 0 else ''} | {part} | {share:.0f}% |")
+    return "\n".join(lines)
+
+
 def main():
     with tempfile.TemporaryDirectory() as work:
         shutil.copytree(DATA, work, dirs_exist_ok=True)
@@ -61,6 +110,12 @@ def main():
         check = Run([f"{BUILD}/tools/zumbrel-map", "--check", str(maze)], work)
         game = Run(["stdbuf", "-oL", f"{BUILD}/src/app/zumbrel"], work, until=LAST_MODEL_LINE)
         size = maze.stat().st_size
+        profiles = [("`zumbrel-mazegen`", Profile([f"{BUILD}/tools/zumbrel-mazegen", "--width", str(WIDTH), "--height",
+                                                   str(HEIGHT), "-o", str(maze)], work, PARTS["generate"])),
+                    ("`zumbrel-map --check`", Profile([f"{BUILD}/tools/zumbrel-map", "--check", str(maze)], work,
+                                                      PARTS["check"])),
+                    ("the game", Profile(["stdbuf", "-oL", f"{BUILD}/src/app/zumbrel"], work, PARTS["game"],
+                                         until=LAST_MODEL_LINE))]
 
     rows = [("`zumbrel-mazegen`", generate, 2.0, 128),
             (f"`zumbrel-mazegen --teleports {DENSE_TELEPORTS} --doors {DENSE_DOORS}`", dense[1], 4.0, 256), ("`zumbrel-map --check`", check, 2.5, 400),
@@ -82,6 +137,11 @@ the generator took {dense[1][0] / dense[0][0]:.1f} times as long as with a quart
 | step | time | times `wc -l` | peak resident | aim |
 |---|---:|---:|---:|---|
 {table}
+
+Where each step's time goes, from `perf record` of the same steps, by the symbols its samples
+fall in (what the compiler inlined counts as the function it went into):
+
+{ProfileTable(profiles)}
 """
     WriteSection(REPORT, SECTION, section)
 
