@@ -41,6 +41,7 @@ export function ShowMap(svg, lines) {
   cells = null;
   scale = 0;
   extent = {rows: 0, columns: 0};
+  rowsAreLines = !lines.some((line) => /^maze\.txt:\d+:\d+: a row holds at most \d+ characters/.test(line));
   painted.textContent = "";
   let why = "";
   if (!svg) {
@@ -82,6 +83,13 @@ export function OnMapShown(tell) {
 
 export function MapScale() {
   return scale;
+}
+
+// Whether each row of the map is a line of the text: not where a line is
+// longer than a row, which the map tool names among its problems.
+let rowsAreLines = true;
+export function MapRowsAreLines() {
+  return rowsAreLines;
 }
 
 // The rows and columns the map shows, past the maze's own included.

@@ -2,7 +2,8 @@
 // strokes of it by mouse, finger and keyboard, each one step of the
 // editor's history; two fingers pan and zoom instead.
 import {CharacterAt, RedoInEditor, UndoInEditor, WriteCells} from "./editor.js";
-import {CellColour, CellPoint, DrawCells, EndStroke, MapExtent, OnMapShown, PanBy, ShowCursor, ZoomBy} from "./map.js";
+import {CellColour, CellPoint, DrawCells, EndStroke, MapExtent, MapRowsAreLines, OnMapShown, PanBy, ShowCursor,
+        ZoomBy} from "./map.js";
 
 // The game reads at most this many characters of a line as one row.
 const kRowLength = 510;
@@ -119,6 +120,12 @@ function MoveStroke(event) {
 // row's last column, which the page says it left.
 function FinishStroke() {
   if (!MapExtent().rows) return TakeBack();  // the map has gone
+  if (!MapRowsAreLines()) {
+    paintSaid.textContent = "Nothing is painted: a line of this text is longer than " + kRowLength + " characters, " +
+        "which the game reads as more than one row, so the map's rows are not the text's lines. Mend the line the " +
+        "check names, then paint.";
+    return TakeBack();
+  }
   const start = performance.now();
   let boxes = Array.from(stroke.cells.values());
   if (stroke.rectangle) boxes = [Rectangle(stroke.last)];

@@ -512,13 +512,17 @@ class Page(unittest.TestCase):
                    Pointer("touch", "two", None, ("move", (2, 2)), "down", ("move", (2, 5)), "up")), "zoomed"], room, ""),
                 ("column 511 refused with its line", wide, "D", ["zoom-in"] * 4 + ["right", drag((1, 508), (1, 510))],
                  wide.replace(row, row[:508] + b"DD"), "Nothing is painted past column 510: the game reads no more than "
-                 "510 characters of a line as one row.")]:
+                 "510 characters of a line as one row."),
+                ("a line longer than a row: nothing painted", b"#" * 600 + b"\n#X.#\n", "D", [click((2, 2))], b"#" * 600 + b"\n#X.#\n",
+                 "Nothing is painted: a line of this text is longer than 510 characters, which the game reads as more "
+                 "than one row, so the map's rows are not the text's lines. Mend the line the check names, then paint.")]:
             with self.subTest(what):
                 if what.startswith(("a tap", "two fingers")) and ENGINE.name == "WebKit":
                     self.skipTest("WebKitWebDriver moves the mouse for a touch's actions")
                 self.Type(EditorText(maze))
                 Until(lambda: self.browser.run(READ_MAP))
                 self.browser.run(f"""document.getElementById('map-view').scrollIntoView();
+                    document.getElementById('map-view').scrollLeft = 0;
                     document.querySelector({json.dumps(f'#paint [data-cell="{tool}"]' if tool else '#no-tool')}).click();
                     document.getElementById('check-said').textContent = {json.dumps("" if saved != maze else "kept")};""")
                 for step in do:
