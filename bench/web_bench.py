@@ -173,7 +173,7 @@ def Workshop(browser, maze):
         pathlib.Path(work, "maze.txt").write_bytes(bundled + (b" " * 509 + b"\n") * ((LARGEST_FILE - len(bundled)) // 510))
         browser.run("document.getElementById('map').textContent = '';")
         browser.choose("open", [str(pathlib.Path(work, "maze.txt"))])
-        Waited(browser, f"return {EDITOR}.state.doc.length > {LARGEST_FILE - 1024} && document.querySelector('#map svg');")
+        Waited(browser, f"return {EDITOR}.state.doc.length > {LARGEST_FILE - 1024} && Boolean(document.querySelector('#map svg'));")
     browser.run(STROKES + "document.getElementById('map-view').focus();")
     browser.keys(("down", "1"), ("up", "1"))
     for _ in range(KEYSTROKE_ROUNDS):
