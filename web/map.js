@@ -21,6 +21,8 @@ let cells = null;      // the map's group, a unit a cell
 let scale = 0;         // its pixels a cell
 let colours = null;    // a cell's character -> the map's colour for it
 let zoom = 1;
+let extent = {rows: 0, columns: 0};  // the rows and columns it shows
+let rowsAreLines = true;  // each of its rows a line of the text
 const shown = [];      // told of each map shown, or none
 
 // Drawn over the map's cells: what is painted and not yet mapped, the
@@ -59,13 +61,13 @@ export function ShowMap(svg, lines) {
   scale = cells ? Number(/scale\((\d+)\)/.exec(cells.getAttribute("transform"))[1]) : 0;
   const width = Number(map.getAttribute("width")) + kMargin * scale;
   const height = Number(map.getAttribute("height")) + kMargin * scale;
-  for (const svg of [map, marker]) svg.setAttribute("viewBox", "0 0 " + width + " " + height);
+  for (const picture of [map, marker]) picture.setAttribute("viewBox", "0 0 " + width + " " + height);
   extent = scale ? {rows: Math.floor((height - kLegend) / scale), columns: Math.floor(width / scale)} : {rows: 0, columns: 0};
   map.setAttribute("width", width);
   map.setAttribute("height", height);
   // The legend's squares, in kind order, and the ground for a blank.
   const legend = Array.from(map.querySelectorAll("g[font-family] rect"), (square) => square.getAttribute("fill"));
-  colours = new Map([..."." + "#DOTPX"].map((character, k) => [character, legend[k]]));
+  colours = new Map([...".#DOTPX"].map((character, k) => [character, legend[k]]));
   colours.set(" ", map.querySelector("rect").getAttribute("fill"));
   // Its text: the cells it spans, in the group's own units.
   const box = cells && cells.getBBox();
@@ -87,13 +89,11 @@ export function MapScale() {
 
 // Whether each row of the map is a line of the text: not where a line is
 // longer than a row, which the map tool names among its problems.
-let rowsAreLines = true;
 export function MapRowsAreLines() {
   return rowsAreLines;
 }
 
 // The rows and columns the map shows, past the maze's own included.
-let extent = {rows: 0, columns: 0};
 export function MapExtent() {
   return extent;
 }

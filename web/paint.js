@@ -269,7 +269,10 @@ export function StartPaint() {
       button.disabled = !shown.map;
       button.style.setProperty("--cell", CellColour(button.dataset.cell) || "transparent");
     }
-    paintSaid.textContent = shown.map ? "" : shown.why ? "There is nothing to paint on. " + shown.why : "";
+    // Only the page's own line on there being no map goes with a map;
+    // whatever a stroke or a key said stays.
+    const none = shown.why ? "There is nothing to paint on. " + shown.why : "";
+    if (!shown.map || paintSaid.textContent.startsWith("There is nothing to paint on.")) paintSaid.textContent = none;
     if (document.activeElement === mapView) ShowCursor(cursor);
   });
 }
