@@ -109,10 +109,10 @@ bool Maze::CheckOrbsAndPedestals() {
   int orb = FirstUnderWalker(*this, kOrb, 0);
   if (orb >= 0) {
     Point2 place = list[kOrb][orb];
-    int slot = GetNextFreeIndex(list[kPedestal]);
-    list[kPedestal][slot] = place;
+    int slot = GetNextFreeIndex(&list[kPedestal]);
+    list[kPedestal].Set(slot, place);
     IndexAppended(kPedestal, slot);
-    list[kOrb][orb] = kOrbTaken;
+    list[kOrb].Set(orb, kOrbTaken);
     return true;
   }
   return FirstUnderWalker(*this, kPedestal, 0) >= 0;

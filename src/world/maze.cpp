@@ -20,10 +20,7 @@ Maze::Maze()
       turnRate(0) {
   for (int k = 0; k < kNumComponentKinds; k++) {
     allocated[k] = kListStep;
-    capacity[k] = kListStep;
     used[k] = 0;
-    list[k] = static_cast<Point2*>(malloc(kListStep * sizeof(Point2)));
-    if (list[k] == nullptr) Fatal("Unable to allocate memory  ");
   }
   for (int m = 0; m < kNumModelKinds; m++) {
     model[m] = nullptr;
@@ -34,10 +31,7 @@ Maze::Maze()
 // Frees the lists, models and indexes, whatever a reader left half built:
 // the program's one Maze at exit, the Mazes of tests and tools when done.
 Maze::~Maze() {
-  for (int k = 0; k < kNumComponentKinds; k++) {
-    free(list[k]);
-    ClearRowIndex(rowIndex[k]);
-  }
+  for (int k = 0; k < kNumComponentKinds; k++) ClearRowIndex(rowIndex[k]);
   for (int m = 0; m < kNumModelKinds; m++) {
     if (model[m] == nullptr) continue;
     for (int i = 0; i < modelCount[m]; i++) delete model[m][i];
@@ -53,31 +47,31 @@ int GrownCapacity(int capacity, int least) {
   return std::max(least, static_cast<int>(grown));
 }
 
-// The caller passes the list's storage, not its kind, and must read the
-// storage pointer again after the call: growing may move it.
-int Maze::GetNextFreeIndex(const Point2* storage) {
+// The caller passes the list, not its kind, and then sets the slot.
+int Maze::GetNextFreeIndex(const ComponentList* storage) {
   int k = 0;
-  while (k < kNumComponentKinds && list[k] != storage) k++;
+  while (k < kNumComponentKinds && &list[k] != storage) k++;
   if (k == kNumComponentKinds) {
     errno = EINVAL;
     Fatal("Invalid component list passed to GetNextFreeIndex. Aborting.  ");
   }
+  return ReserveSlots(k, 1);
+}
 
-  if (used[k] >= allocated[k]) {
+// Reserves the next n slots of kind k's list, returning the first: the
+// allocated count grows in steps of 20 to cover them, as the statistics show.
+int Maze::ReserveSlots(int k, int n) {
+  int64_t needed = int64_t{used[k]} + n;
+  if (needed > allocated[k]) {
+    int64_t grown = allocated[k] + (needed - allocated[k] + kListStep - 1) / kListStep * kListStep;
     // The counts are ints: a list they cannot count cannot grow.
-    if (allocated[k] > INT_MAX - kListStep) {
+    if (grown > INT_MAX) {
       errno = ENOMEM;
       Fatal("Unable to allocate memory  ");
     }
-    allocated[k] += kListStep;
-    if (allocated[k] > capacity[k]) {
-      int slots = GrownCapacity(capacity[k], allocated[k]);
-      size_t bytes = static_cast<size_t>(slots) * sizeof(Point2);
-      Point2* moved = static_cast<Point2*>(realloc(list[k], bytes));
-      if (moved == nullptr) Fatal("Unable to allocate memory  ");
-      list[k] = moved;
-      capacity[k] = slots;
-    }
+    allocated[k] = static_cast<int>(grown);
   }
-  return used[k]++;
+  int first = used[k];
+  used[k] += n;
+  return first;
 }

@@ -92,6 +92,47 @@ typedef void (*MazeRowHook)(const char* text, int length, bool endsLine, void* c
 // before it were told.
 bool ReadMazeRows(FILE* file, MazeRowHook row, void* context);
 
+// One kind's component list: its points, in the order they were set. The
+// cells a maze file gives, set in reading order, are kept as a column a
+// cell and a y a run of cells of one row: two bytes a cell, where the
+// largest maze's points would take eight. Every other point, and every one
+// set after it, is kept whole. Reading a point gives back exactly the float
+// pair it was set as.
+struct ComponentList {
+  int count = 0;  // entries set: slots [0, count)
+
+  // The cells [0, packed): entry i lies in column column[i], in the run r
+  // whose runStart[r] is the last not past i, at y runY[r]. A run is cut
+  // where y changes or the column does not grow, as the row index cuts them.
+  int packed = 0;
+  int packedCapacity = 0;
+  uint16_t* column = nullptr;
+  int runs = 0;
+  int runCapacity = 0;
+  float* runY = nullptr;
+  int* runStart = nullptr;
+
+  // The whole points [packed, count), and the slots their storage holds,
+  // grown ahead of count.
+  Point2* points = nullptr;
+  int capacity = 0;
+
+  ComponentList() = default;
+  ~ComponentList();
+  ComponentList(const ComponentList&) = delete;
+  ComponentList& operator=(const ComponentList&) = delete;
+
+  Point2 operator[](int i) const;
+  float X(int i) const { return i < packed ? static_cast<float>(column[i] * kCellSize) : points[i - packed].x; }
+  // Sets slot i, which may lie past count: slots between are set to (0, 0).
+  // A slot among the cells turns the whole list into points first.
+  void Set(int i, Point2 p);
+  // Sets slots i to i + n - 1 to cells of one row of a maze file, at y, in
+  // the columns given, which grow: kept as cells when i is the next slot and
+  // the row follows the cells before it in reading order, else as points.
+  void SetCells(int i, const uint16_t* columns, int n, float y);
+};
+
 // A model: an array of modelCount[k] polygon pointers.
 typedef Polygon** PolygonList;
 
@@ -133,7 +174,7 @@ class Maze {
   Maze& operator=(const Maze&) = delete;
 
   // World (lists, maze file, model files)
-  int GetNextFreeIndex(const Point2* storage);
+  int GetNextFreeIndex(const ComponentList* storage);
   void LoadMaze();
   // Reads a maze file into the lists and the start, printing nothing; row,
   // when given, is told of every read, the text of one row. False, with
@@ -161,7 +202,7 @@ class Maze {
   //   - entries arrive only through GetNextFreeIndex, at the end of the list.
   int allocated[kNumComponentKinds];
   int used[kNumComponentKinds];
-  Point2* list[kNumComponentKinds];
+  ComponentList list[kNumComponentKinds];
   Point2 start;
   Point2 walker;
   float eyeHeight;
@@ -171,16 +212,13 @@ class Maze {
   float heading;   // radians; 0 faces +y, growing turns left
   float turnRate;  // +1 left, -1 right, 0 still
 
-  // Slots each list's storage really holds: allocated counts in steps of 20,
-  // as the statistics show, while the storage grows ahead of it.
-  int capacity[kNumComponentKinds];
-
   // Where each map row starts in each list, so that a frame or a tick looks
   // only at the cells near the walker (world/row_index.h).
   RowIndex rowIndex[kNumComponentKinds];
 
  private:
-  void AddComponent(ComponentKind kind, int x, int64_t y);
+  int ReserveSlots(int kind, int n);
+  void AddCells(ComponentKind kind, const uint16_t* columns, int n, int64_t y);
   static void AddRow(const char* text, int length, bool endsLine, void* context);
 };
 

@@ -18,9 +18,12 @@ int ComponentOfCharacter(char c) {
   }
 }
 
-void Maze::AddComponent(ComponentKind kind, int x, int64_t y) {
-  int slot = GetNextFreeIndex(list[kind]);
-  list[kind][slot] = Point2{static_cast<float>(x), static_cast<float>(y)};
+// Orbs move when taken, so they are kept as whole points from the start.
+void Maze::AddCells(ComponentKind kind, const uint16_t* columns, int n, int64_t y) {
+  int slot = ReserveSlots(kind, n);
+  if (kind != kOrb) return list[kind].SetCells(slot, columns, n, static_cast<float>(y));
+  for (int c = 0; c < n; c++)
+    list[kind].Set(slot + c, Point2{static_cast<float>(columns[c] * kCellSize), static_cast<float>(y)});
 }
 
 static void PrintStatistics(const Maze& maze) {
@@ -76,20 +79,103 @@ struct MazeReading {
 
 }  // namespace
 
+namespace {
+
+// Where a character's cell goes: its component list, the start, or nowhere,
+// looked up once for every byte.
+struct CellPlaces {
+  static const int kStart = kNumComponentKinds, kNowhere = kNumComponentKinds + 1;
+  unsigned char place[256];
+  CellPlaces() {
+    for (int c = 0; c < 256; c++) {
+      char character = static_cast<char>(c);
+      int kind = ComponentOfCharacter(character);
+      place[c] = static_cast<unsigned char>(IsStartCharacter(character) ? kStart : kind >= 0 ? kind : kNowhere);
+    }
+  }
+};
+const CellPlaces kCellPlaces;
+
+// Eight characters at once, the first in the lowest byte of a word.
+constexpr uint64_t kLowBits = 0x0101010101010101, kHighBits = 0x8080808080808080;
+
+uint64_t LoadWord(const char* text) {
+  uint64_t word;
+  memcpy(&word, text, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  return word;
+}
+
+// The high bit of every byte of word that equals c, and no other bit.
+uint64_t BytesEqual(uint64_t word, char c) {
+  uint64_t t = word ^ (kLowBits * static_cast<unsigned char>(c));
+  return ~(((t & ~kHighBits) + ~kHighBits) | t | ~kHighBits);
+}
+
+// Those high bits as eight bits, the first byte's lowest.
+unsigned MarkBits(uint64_t marks) { return static_cast<unsigned>(((marks >> 7) * 0x0102040810204080) >> 56); }
+
+// For each eight bits, the places of those set, lowest first.
+struct MarkedPlaces {
+  uint16_t place[256][8] = {};
+  MarkedPlaces() {
+    for (int bits = 0; bits < 256; bits++)
+      for (int i = 0, n = 0; i < 8; i++)
+        if (bits >> i & 1) place[bits][n++] = static_cast<uint16_t>(i);
+  }
+};
+const MarkedPlaces kMarkedPlaces;
+
+// Appends at + the place of every set bit to columns at n, storing eight
+// columns whatever the count: columns must hold eight past n.
+void AppendMarked(uint16_t* columns, int& n, unsigned bits, int at) {
+  uint64_t lanes[2];
+  memcpy(lanes, kMarkedPlaces.place[bits], sizeof lanes);
+  // Each 16-bit lane gains at, with no carry between: places and columns are small.
+  for (uint64_t& lane : lanes) lane += 0x0001000100010001 * static_cast<uint64_t>(at);
+  memcpy(columns + n, lanes, sizeof lanes);
+  n += __builtin_popcount(bits);
+}
+
+}  // namespace
+
+// Sorts a row's columns by where they go, then adds each list's columns at
+// once: the same lists, in the same order, as a cell at a time would.
+// Eight characters that are all spaces and walls, nearly every eight of a
+// large maze, are sorted at once, without a branch between the two.
 void Maze::AddRow(const char* text, int length, bool endsLine, void* context) {
   MazeReading& reading = *static_cast<MazeReading*>(context);
   if (reading.row != nullptr) reading.row(text, length, endsLine, reading.context);
   Maze& maze = *reading.maze;
-  int x = 0;
-  for (int c = 0; c < length; c++) {
-    if (IsStartCharacter(text[c])) {
-      maze.start = maze.walker = Point2{static_cast<float>(x), static_cast<float>(reading.y)};
-    } else {
-      int kind = ComponentOfCharacter(text[c]);
-      if (kind >= 0) maze.AddComponent(static_cast<ComponentKind>(kind), x, reading.y);
+  uint16_t columns[CellPlaces::kNowhere + 1][kMazeRowLength];
+  int counts[CellPlaces::kNowhere + 1] = {};
+  auto sortEach = [&](int from, int to) {
+    for (int c = from; c < to; c++) {
+      int place = kCellPlaces.place[static_cast<unsigned char>(text[c])];
+      columns[place][counts[place]++] = static_cast<uint16_t>(c);
     }
-    x += kCellSize;
+  };
+  int c = 0;
+  for (; c + 8 <= length; c += 8) {
+    uint64_t word = LoadWord(text + c);
+    uint64_t spaces = BytesEqual(word, '.'), walls = BytesEqual(word, '#');
+    if ((spaces | walls) != kHighBits) {
+      sortEach(c, c + 8);
+      continue;
+    }
+    AppendMarked(columns[kSpace], counts[kSpace], MarkBits(spaces), c);
+    AppendMarked(columns[kWall], counts[kWall], MarkBits(walls), c);
   }
+  sortEach(c, length);
+
+  // The last start of the row is the one that stays.
+  if (int starts = counts[CellPlaces::kStart])
+    maze.start = maze.walker = Point2{static_cast<float>(columns[CellPlaces::kStart][starts - 1] * kCellSize),
+                                      static_cast<float>(reading.y)};
+  for (int k = 0; k < kNumComponentKinds; k++)
+    if (counts[k] > 0) maze.AddCells(static_cast<ComponentKind>(k), columns[k], counts[k], reading.y);
   reading.y -= kCellSize;
 }
 

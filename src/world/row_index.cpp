@@ -2,6 +2,7 @@
 // and brings entries appended while walking into them.
 #include "world/row_index.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 void ClearRowIndex(RowIndex& index) {
@@ -25,30 +26,38 @@ T* Allocate(int count) {
 
 // True when entry i starts a run: the first, or one whose y differs from
 // the entry before it or whose x does not grow past it.
-bool StartsRun(const Point2* list, int i) {
-  return i == 0 || list[i].y != list[i - 1].y || !(list[i].x > list[i - 1].x);
+bool StartsRun(Point2 before, Point2 p, int i) {
+  return i == 0 || p.y != before.y || !(p.x > before.x);
 }
 
 // Indexes every used entry of a list, or none where y grows somewhere.
 // The arrays are stored in the index as they are made, so that a fatal
 // error leaves nothing that the index does not own.
-void BuildRowIndex(RowIndex& index, const Point2* list, int used, bool keepHomeX) {
-  int runs = 0;
-  for (int i = 0; i < used; i++) {
-    if (i > 0 && !(list[i].y <= list[i - 1].y)) return;  // not in map order
-    if (StartsRun(list, i)) runs++;
+void BuildRowIndex(RowIndex& index, const ComponentList& list, int used, bool keepHomeX) {
+  // A list of cells alone is in map order and cut into runs already.
+  bool cells = list.packed == used;
+  int runs = cells ? list.runs : 0;
+  for (int i = 0; i < used && !cells; i++) {
+    Point2 before = i > 0 ? list[i - 1] : Point2{}, p = list[i];
+    if (i > 0 && !(p.y <= before.y)) return;  // not in map order
+    if (StartsRun(before, p, i)) runs++;
   }
 
   index.runY = Allocate<float>(runs + 1);
   index.runStart = Allocate<int>(runs + 1);
   if (keepHomeX) index.homeX = Allocate<float>(used + 1);
-  for (int i = 0, run = 0; i < used; i++) {
-    if (StartsRun(list, i)) {
-      index.runY[run] = list[i].y;
+  if (cells) {
+    std::copy(list.runY, list.runY + runs, index.runY);
+    std::copy(list.runStart, list.runStart + runs, index.runStart);
+  }
+  for (int i = 0, run = 0; i < used && !cells; i++) {
+    Point2 before = i > 0 ? list[i - 1] : Point2{}, p = list[i];
+    if (StartsRun(before, p, i)) {
+      index.runY[run] = p.y;
       index.runStart[run++] = i;
     }
-    if (keepHomeX) index.homeX[i] = list[i].x;
   }
+  for (int i = 0; i < used && keepHomeX; i++) index.homeX[i] = list.X(i);
   index.runStart[runs] = used;
   index.runs = runs;
   index.count = used;
@@ -80,7 +89,7 @@ void Maze::IndexAppended(ComponentKind kind, int i) {
   }
 
   // After every entry of a greater or equal y.
-  const Point2* points = list[kind];
+  const ComponentList& points = list[kind];
   float y = points[i].y;
   int* order = index.appendedOrder;
   int at = index.appended;

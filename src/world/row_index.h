@@ -21,7 +21,7 @@ inline double Gap(float coordinate, double from) {
 // The covered prefix: runs whose y lies within reach, then in each run the
 // entries whose x, as loaded, does. True when visit stopped the lookup.
 template <typename Visit>
-bool VisitIndexed(const RowIndex& index, const Point2* list, double x, double y,
+bool VisitIndexed(const RowIndex& index, const ComponentList& list, double x, double y,
                   double reach, Visit& visit) {
   // runY never grows, so the runs above the window come first.
   const float* runY = index.runY;
@@ -29,7 +29,7 @@ bool VisitIndexed(const RowIndex& index, const Point2* list, double x, double y,
       std::partition_point(runY, runY + index.runs,
                            [&](float ry) { return static_cast<double>(ry) - y > reach; }) -
       runY);
-  auto homeX = [&](int i) { return index.homeX ? index.homeX[i] : list[i].x; };
+  auto homeX = [&](int i) { return index.homeX ? index.homeX[i] : list.X(i); };
   for (; run < index.runs && Gap(runY[run], y) <= reach; run++) {
     int lo = index.runStart[run], hi = index.runStart[run + 1];
     // x grows along a run: skip to the first entry not left of the window.
@@ -49,7 +49,7 @@ bool VisitIndexed(const RowIndex& index, const Point2* list, double x, double y,
 // The appended entries within reach, sorted back into list order in the
 // room kept for it. True when visit stopped the lookup.
 template <typename Visit>
-bool VisitAppended(const RowIndex& index, const Point2* list, double x, double y,
+bool VisitAppended(const RowIndex& index, const ComponentList& list, double x, double y,
                    double reach, Visit& visit) {
   const int* order = index.appendedOrder;
   const int* end = order + index.appended;
@@ -82,7 +82,7 @@ void VisitNear(const Maze& maze, ComponentKind kind, double x, double y, double 
                Visit visit) {
   using namespace row_index_detail;
   const RowIndex& index = maze.rowIndex[kind];
-  const Point2* list = maze.list[kind];
+  const ComponentList& list = maze.list[kind];
   int scanFrom = index.count + index.appended;
   // Near the taken orbs' place, only a scan finds them.
   if (kind == kOrb && MayReachTakenOrbs(x, y, reach)) scanFrom = 0;

@@ -28,9 +28,9 @@ bool OnOrbOrPedestal(Maze& maze) {
     Point2 orb = maze.list[kOrb][i];
     bool taken = orb.x == -100000 && orb.y == -100000;
     if (taken || !OnCell(maze.walker, orb)) continue;
-    int slot = maze.GetNextFreeIndex(maze.list[kPedestal]);
-    maze.list[kPedestal][slot] = orb;
-    maze.list[kOrb][i] = Point2{-100000, -100000};
+    int slot = maze.GetNextFreeIndex(&maze.list[kPedestal]);
+    maze.list[kPedestal].Set(slot, orb);
+    maze.list[kOrb].Set(i, Point2{-100000, -100000});
     return true;
   }
   for (int i = 0; i < maze.used[kPedestal]; i++)

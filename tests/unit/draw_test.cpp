@@ -56,8 +56,8 @@ class DrawTest : public testing::Test {
   }
 
   void Add(ComponentKind kind, float x, float y) {
-    int slot = maze_.GetNextFreeIndex(maze_.list[kind]);
-    maze_.list[kind][slot] = Point2{x, y};
+    int slot = maze_.GetNextFreeIndex(&maze_.list[kind]);
+    maze_.list[kind].Set(slot, Point2{x, y});
   }
 
   int ModelOf(const void* vertices) const {

@@ -47,10 +47,10 @@ void Load(const std::string& text, Maze& maze) {
 // walk goes up the maze, so the appended pedestals' y rises along the list.
 void TakeSomeOrbs(Maze& maze) {
   for (int i = maze.used[kOrb] - 1; i >= 0; i -= 3) {
-    int slot = maze.GetNextFreeIndex(maze.list[kPedestal]);
-    maze.list[kPedestal][slot] = maze.list[kOrb][i];
+    int slot = maze.GetNextFreeIndex(&maze.list[kPedestal]);
+    maze.list[kPedestal].Set(slot, maze.list[kOrb][i]);
     if (i >= 3) maze.IndexAppended(kPedestal, slot);
-    maze.list[kOrb][i] = kOrbTaken;
+    maze.list[kOrb].Set(i, kOrbTaken);
   }
 }
 
@@ -61,7 +61,7 @@ void PlaceWalker(Maze& maze, std::mt19937& random) {
   auto uniform = [&](double lo, double hi) {
     return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
   };
-  const Point2* walls = maze.list[kWall];
+  const ComponentList& walls = maze.list[kWall];
   Point2 cell = walls[random() % maze.used[kWall]];
   int orbs = maze.used[kOrb], pedestals = maze.used[kPedestal];
   switch (random() % 8) {

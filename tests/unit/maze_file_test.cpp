@@ -1,6 +1,8 @@
 // The maze map reader: cell positions, rows, long lines, NUL bytes, statistics.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -123,6 +125,33 @@ TEST(MazeFileTest, TheLastStartWinsAndAMissingStartKeepsTheOrigin) {
   Load("..\n", none);
   EXPECT_EQ(none.maze.walker.x, 0);
   EXPECT_EQ(none.maze.walker.y, 0);
+}
+
+// Rows of every length up to the widest, of spaces and walls alone, mixed
+// with the other characters or not, land in the lists a cell at a time would
+// give, the start included.
+TEST(MazeFileTest, RowsOfAnyMixLandWhereACellAtATimeWouldPutThem) {
+  const char* const kMixes[] = {".#", ".#DOTPX", ".#  x\xff", "DOTP"};
+  std::mt19937 random(5);
+  for (const char* mix : kMixes) {
+    std::string text;
+    std::vector<Cells> expected(kNumComponentKinds);
+    std::pair<float, float> start{0, 0};
+    for (int row = 0; row <= kWidestMazeLine; row += 7) {
+      for (int c = 0; c < row; c++) {
+        char ch = mix[random() % strlen(mix)];
+        text += ch;
+        std::pair<float, float> cell{c * 5.0f, row / 7 * -5.0f};
+        if (IsStartCharacter(ch)) start = cell;
+        if (ComponentOfCharacter(ch) >= 0) expected[ComponentOfCharacter(ch)].push_back(cell);
+      }
+      text += '\n';
+    }
+    Loaded l;
+    Load(text, l);
+    for (int k = 0; k < kNumComponentKinds; k++) EXPECT_EQ(Entries(l.maze, k), expected[k]) << mix << " kind " << k;
+    EXPECT_EQ(std::make_pair(l.maze.start.x, l.maze.start.y), start) << mix;
+  }
 }
 
 TEST(MazeFileTest, AnEmptyFilePrintsZeroesAndCountsTheStart) {

@@ -19,8 +19,8 @@ namespace {
 class UpdateTest : public testing::Test {
  protected:
   void Add(ComponentKind kind, float x, float y) {
-    int slot = maze_.GetNextFreeIndex(maze_.list[kind]);
-    maze_.list[kind][slot] = Point2{x, y};
+    int slot = maze_.GetNextFreeIndex(&maze_.list[kind]);
+    maze_.list[kind].Set(slot, Point2{x, y});
   }
   bool InsideAWall() const {
     for (int i = 0; i < maze_.used[kWall]; i++) {
@@ -296,6 +296,21 @@ TEST_F(UpdateTest, ATeleportThrowsTheWalkerOntoASpaceCentreHighUp) {
   EXPECT_EQ(maze_.walker.x, landed.x);
   EXPECT_EQ(maze_.walker.y, landed.y);
   EXPECT_EQ(maze_.eyeHeight, 39.5);
+}
+
+// The draw that picks the last space cell of a maze read from a file lands
+// on that cell, the last of its list's last row.
+TEST(TeleportTest, AThrowCanLandOnTheLastSpaceCellOfTheFile) {
+  Maze maze;
+  LoadMazeQuietly("#T.#\n" + std::string(300, '.') + "\n#..X.\n", maze);
+  int spaces = maze.used[kSpace];
+  unsigned seed = 1;
+  while ((srand(seed), rand() % spaces != spaces - 1)) seed++;
+  maze.walker = maze.list[kTeleport][0];
+  srand(seed);
+  maze.CheckTeleports();
+  EXPECT_EQ(maze.walker.x, 20);
+  EXPECT_EQ(maze.walker.y, -10);
 }
 
 TEST_F(UpdateTest, ATeleportWithNoSpaceCellsLeavesTheWalkerBe) {
