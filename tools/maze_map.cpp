@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "sim/steps.h"
+#include "world/row_bytes.h"
 
 namespace {
 
@@ -46,6 +47,14 @@ struct KindTable {
 };
 const KindTable gKindOf;
 
+// The bits set in a word, without the instruction a generic build lacks.
+int CountBits(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555;
+  x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+  return static_cast<int>((x * 0x0101010101010101) >> 56);
+}
+
 void OnRow(const char* text, int length, bool endsLine, void* context) {
   MazeCells& cells = *static_cast<MazeCells*>(context);
   int64_t row = cells.Rows();
@@ -62,7 +71,17 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
   size_t first = cells.cells.size();
   cells.cells.resize(first + static_cast<size_t>(length));
   signed char* kinds = cells.cells.data() + first;
-  for (int c = 0; c < length; c++) {
+  // Eight spaces and walls at once, nearly every eight of a large maze: a
+  // wall's kind is its byte's lowest bit.
+  static_assert(kSpace == 0 && kWall == 1, "the kinds of spaces and walls");
+  int c = 0;
+  for (; c + 8 <= length; c += 8) {
+    uint64_t word = LoadWord(text + c), spaces = BytesEqual(word, '.'), walls = BytesEqual(word, '#');
+    if ((spaces | walls) != kHighBits) break;
+    for (int b = 0; b < 8; b++) kinds[c + b] = static_cast<signed char>(walls >> (8 * b + 7) & 1);
+    cells.spaces += 8 - CountBits(walls);
+  }
+  for (; c < length; c++) {
     int kind = gKindOf[static_cast<unsigned char>(text[c])];
     kinds[c] = static_cast<signed char>(kind);
     if (kind == kSpace) cells.spaces++;
@@ -98,6 +117,64 @@ struct Span {
   int64_t row, first, last;
 };
 
+// The cells of each sort a flood asks after, a bit a cell, so that it
+// passes over walls and reached cells a word at a time.
+struct FloodCells {
+  CellSet open;       // cells a step may end on: all but walls
+  CellSet teleport;   // cells that throw, where the maze throws at all
+  CellSet component;  // cells that hold a component, counted when reached
+  CellSet space;      // where a throw lands
+
+  explicit FloodCells(const MazeCells& cells)
+      : open(Size(cells)), teleport(Size(cells)), component(Size(cells)), space(Size(cells)) {
+    bool sorts[4][kNumComponentKinds + 1];
+    for (int kind = -1; kind < kNumComponentKinds; kind++) {
+      sorts[0][kind + 1] = OutcomeOfStepOnto(kind, false) != kStepRefused;
+      sorts[1][kind + 1] = OutcomeOfStepOnto(kind, cells.TeleportsThrow()) == kStepThrown;
+      sorts[2][kind + 1] = kind >= 0;
+      sorts[3][kind + 1] = kind == kSpace;
+    }
+    CellSet* sets[4] = {&open, &teleport, &component, &space};
+    const signed char* kinds = cells.cells.data();
+    for (size_t w = 0; w < open.words.size(); w++) {
+      uint64_t bits[4] = {};
+      size_t end = std::min<size_t>(cells.cells.size() - w * 64, 64);
+      for (size_t b = 0; b < end; b++)
+        for (int k = 0; k < 4; k++) bits[k] |= uint64_t{sorts[k][kinds[w * 64 + b] + 1]} << b;
+      for (int k = 0; k < 4; k++) sets[k]->words[w] = bits[k];
+    }
+  }
+  static int64_t Size(const MazeCells& cells) { return static_cast<int64_t>(cells.cells.size()); }
+};
+
+// The first place in [from, to) whose bit is set in word(k), the k-th word
+// of a set, or to when there is none.
+template <typename Word>
+int64_t FindSet(Word word, int64_t from, int64_t to) {
+  if (from >= to) return to;
+  int64_t k = from >> 6;
+  uint64_t bits = word(k) & (~uint64_t{0} << (from & 63));
+  while (bits == 0) {
+    if (++k << 6 >= to) return to;
+    bits = word(k);
+  }
+  return std::min(to, (k << 6) + __builtin_ctzll(bits));
+}
+
+// The last place in [downTo, from) whose bit is set in word(k), or
+// downTo - 1 when there is none.
+template <typename Word>
+int64_t FindSetBefore(Word word, int64_t from, int64_t downTo) {
+  if (from <= downTo) return downTo - 1;
+  int64_t k = (from - 1) >> 6;
+  uint64_t bits = word(k) & (~uint64_t{0} >> (63 - ((from - 1) & 63)));
+  while (bits == 0) {
+    if (--k < 0 || (k << 6) + 63 < downTo) return downTo - 1;
+    bits = word(k);
+  }
+  return std::max(downTo - 1, (k << 6) + 63 - __builtin_clzll(bits));
+}
+
 // Marks and counts the cells connected to the start cell, or to the ground
 // outside the rows (row -1), through the tick's steps, a run of a row at a
 // time. A step reaches the eight cells around: from a run, the run's own
@@ -108,15 +185,11 @@ struct Span {
 // a component.
 class Flood {
  public:
-  Flood(const MazeCells& cells, bool throwing, Reach& seen) : cells_(cells), seen_(seen) {
-    for (int kind = -1; kind < kNumComponentKinds; kind++) {
-      StepOutcome step = OutcomeOfStepOnto(kind, cells.TeleportsThrow());
-      outcome_[kind + 1] = step == kStepThrown && !throwing ? kStepTaken : step;
-    }
-  }
+  Flood(const MazeCells& cells, const FloodCells& sorts, bool throwing, Reach& seen)
+      : cells_(cells), sorts_(sorts), seen_(seen), throws_(throwing && cells.TeleportsThrow()) {}
 
   int64_t From(int64_t row, int64_t column) {
-    StepOnto(RowAt(row), column);
+    StepAlong(RowAt(row), column, column);
     for (;;) {
       // Once reached, the ground outside touches every cell beside it, and
       // a throw lands on every space cell: swept a little at a time, so that
@@ -133,22 +206,34 @@ class Flood {
       for (int64_t d : {-1, 1}) {
         // Below the deepest row walked to, the walker moves along its row alone.
         if (std::max(span.row, span.row + d) > kDeepestRowWalkedTo) continue;
-        RowCells beside = RowAt(span.row + d);
-        for (int64_t c = span.first - 1; c <= span.last + 1; c++) c = StepOnto(beside, c);
+        StepAlong(RowAt(span.row + d), span.first - 1, span.last + 1);
       }
       // What lies outside a row below the deepest leads back only into it.
       RowCells own = RowAt(span.row);
       for (int64_t c : {span.first - 1, span.last + 1})
-        if (span.row <= kDeepestRowWalkedTo || (c >= 0 && c < own.length)) StepOnto(own, c);
+        if (span.row <= kDeepestRowWalkedTo || (c >= 0 && c < own.length)) StepAlong(own, c, c);
     }
   }
 
  private:
-  StepOutcome Outcome(int kind) const { return outcome_[kind + 1]; }
+  // The words of the cells not yet reached that a step may end on, and of
+  // those among them that the walker stands on and steps on from.
+  uint64_t Unreached(int64_t k) const { return ~seen_.cell.words[static_cast<size_t>(k)]; }
+  uint64_t Open(int64_t k) const { return sorts_.open.words[static_cast<size_t>(k)] & Unreached(k); }
+  uint64_t Walked(int64_t k) const {
+    uint64_t thrown = throws_ ? sorts_.teleport.words[static_cast<size_t>(k)] : 0;
+    return sorts_.open.words[static_cast<size_t>(k)] & ~thrown & Unreached(k);
+  }
 
-  void Mark(int64_t i) {
-    seen_.cell[i] = true;
-    if (cells_.cells[i] >= 0) counted_++;
+  // Marks the cells [from, to], counting those that hold a component.
+  void Mark(int64_t from, int64_t to) {
+    for (int64_t k = from >> 6; k <= to >> 6; k++) {
+      uint64_t bits = ~uint64_t{0};
+      if (k == from >> 6) bits &= ~uint64_t{0} << (from & 63);
+      if (k == to >> 6) bits &= ~uint64_t{0} >> (63 - (to & 63));
+      seen_.cell.words[static_cast<size_t>(k)] |= bits;
+      counted_ += CountBits(bits & sorts_.component.words[static_cast<size_t>(k)]);
+    }
   }
 
   // A row's place among the cells: none for a row outside them.
@@ -160,32 +245,30 @@ class Flood {
     return {row, cells_.rowStart[row], cells_.Length(row)};
   }
 
-  // A step onto the cell of the row, or outside the rows: marks what it
-  // reaches, and queues the run around a cell to step on from. Returns the
-  // last column it looked at, where a caller stepping along a row goes on.
-  int64_t StepOnto(const RowCells& at, int64_t column) {
-    if (column < 0 || column >= at.length) {
-      if (!seen_.outside) seen_.outside = outsideSweep_.started = true;
-      return column;
+  // Steps onto each cell of the row from column from to column to, or
+  // outside the rows where they are past its ends: marks what it reaches,
+  // and queues the run around a cell to step on from.
+  void StepAlong(const RowCells& at, int64_t from, int64_t to) {
+    if ((from < 0 || to >= at.length) && !seen_.outside) seen_.outside = outsideSweep_.started = true;
+    int64_t base = at.base, end = base + std::min(to, at.length - 1) + 1;
+    auto open = [this](int64_t k) { return Open(k); };
+    auto walked = [this](int64_t k) { return Walked(k); };
+    auto stopsRun = [this](int64_t k) { return ~Walked(k); };
+    for (int64_t i = FindSet(open, base + std::max<int64_t>(from, 0), end); i < end;
+         i = FindSet(open, i + 1, end)) {
+      if (!(walked(i >> 6) >> (i & 63) & 1)) {
+        // A throw, which leads on only to the space cells.
+        Mark(i, i);
+        spaceSweep_.started = true;
+        continue;
+      }
+      // The whole run, as far as it goes either way.
+      int64_t first = FindSetBefore(stopsRun, i, base) + 1;
+      int64_t last = FindSet(stopsRun, i + 1, base + at.length) - 1;
+      Mark(first, last);
+      queue_.push_back(Span{at.row, first - base, last - base});
+      i = last;
     }
-    int64_t row = at.row, base = at.base, length = at.length;
-    const signed char* kinds = cells_.cells.data() + base;
-    if (seen_.cell[base + column]) return column;
-    StepOutcome step = Outcome(kinds[column]);
-    if (step == kStepRefused) return column;
-    if (step == kStepThrown) {
-      Mark(base + column);
-      spaceSweep_.started = true;
-      return column;
-    }
-    // The whole run, as far as it goes either way.
-    int64_t first = column, last = column;
-    auto joins = [&](int64_t c) { return !seen_.cell[base + c] && Outcome(kinds[c]) == kStepTaken; };
-    while (first > 0 && joins(first - 1)) first--;
-    while (last + 1 < length && joins(last + 1)) last++;
-    for (int64_t c = first; c <= last; c++) Mark(base + c);
-    queue_.push_back(Span{row, first, last});
-    return last;
   }
 
   // A pass over the cells in reading order, taken up each time the queue
@@ -202,12 +285,13 @@ class Flood {
     while (sweep.started && sweep.row < rows) {
       int64_t from = FirstColumnBesideOutside(cells_, sweep.row);
       if (sweep.column == 0 && from > 1) {
-        StepOnto(RowAt(sweep.row), 0);
+        StepAlong(RowAt(sweep.row), 0, 0);
         sweep.column = from;
         return true;
       }
       if (sweep.column < cells_.Length(sweep.row)) {
-        StepOnto(RowAt(sweep.row), sweep.column++);
+        StepAlong(RowAt(sweep.row), sweep.column, sweep.column);
+        sweep.column++;
         return true;
       }
       sweep.row++;
@@ -219,14 +303,16 @@ class Flood {
   // Throws onto the next space cell; false once none is left.
   bool SweepSpaces() {
     Sweep& sweep = spaceSweep_;
+    auto unreachedSpace = [this](int64_t k) {
+      return sorts_.space.words[static_cast<size_t>(k)] & Unreached(k);
+    };
     while (sweep.started && sweep.row < cells_.Rows()) {
-      int64_t base = cells_.rowStart[sweep.row], length = cells_.Length(sweep.row);
       // Those already reached are passed over.
-      while (sweep.column < length && (cells_.cells[base + sweep.column] != kSpace ||
-                                       seen_.cell[base + sweep.column]))
-        sweep.column++;
-      if (sweep.column < length) {
-        StepOnto(RowAt(sweep.row), sweep.column++);
+      int64_t base = cells_.rowStart[sweep.row], end = cells_.rowStart[sweep.row + 1];
+      int64_t i = FindSet(unreachedSpace, base + sweep.column, end);
+      if (i < end) {
+        sweep.column = i - base + 1;
+        StepAlong(RowAt(sweep.row), i - base, i - base);
         return true;
       }
       sweep.row++;
@@ -236,8 +322,9 @@ class Flood {
   }
 
   const MazeCells& cells_;
+  const FloodCells& sorts_;
   Reach& seen_;
-  StepOutcome outcome_[kNumComponentKinds + 1];
+  bool throws_;
   std::vector<Span> queue_;  // spans to step on from, from head_ on
   size_t head_ = 0;
   Sweep outsideSweep_, spaceSweep_;
@@ -246,10 +333,18 @@ class Flood {
 
 Reach NoneReached(const MazeCells& cells) {
   Reach reach;
-  reach.cell.assign(cells.cells.size(), false);
+  reach.cell = CellSet(static_cast<int64_t>(cells.cells.size()));
   return reach;
 }
 
+// A walker who starts inside a wall never leaves it: every step ends in it.
+Reach ReachOf(const MazeCells& cells, const FloodCells& sorts) {
+  Reach reach = NoneReached(cells);
+  int64_t row = cells.startRow, column = cells.startColumn;
+  if (OutcomeOfStepOnto(cells.Kind(row, column), cells.TeleportsThrow()) != kStepRefused)
+    Flood(cells, sorts, true, reach).From(cells.Holds(row, column) ? row : -1, column);
+  return reach;
+}
 
 }  // namespace
 
@@ -292,14 +387,7 @@ bool ReadMazeCells(FILE* file, MazeCells& cells) {
   return ReadMazeRows(file, OnRow, &cells);
 }
 
-// A walker who starts inside a wall never leaves it: every step ends in it.
-Reach FindReach(const MazeCells& cells) {
-  Reach reach = NoneReached(cells);
-  int64_t row = cells.startRow, column = cells.startColumn;
-  if (OutcomeOfStepOnto(cells.Kind(row, column), cells.TeleportsThrow()) != kStepRefused)
-    Flood(cells, true, reach).From(cells.Holds(row, column) ? row : -1, column);
-  return reach;
-}
+Reach FindReach(const MazeCells& cells) { return ReachOf(cells, FloodCells(cells)); }
 
 std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
   ProblemList found = cells.problems;
@@ -314,15 +402,16 @@ std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
   // One problem for each region of cells the walker cannot reach, at its
   // first cell in reading order, its cells joined as steps join them; one
   // for all those below the deepest row walked to.
-  Reach seen = FindReach(cells);
-  bool refused[kNumComponentKinds];
-  for (int kind = 0; kind < kNumComponentKinds; kind++)
-    refused[kind] = OutcomeOfStepOnto(kind, cells.TeleportsThrow()) == kStepRefused;
+  FloodCells sorts(cells);
+  Reach seen = ReachOf(cells, sorts);
+  // The open cells that hold a component and that no flood has reached yet.
+  auto unreached = [&](int64_t k) {
+    size_t w = static_cast<size_t>(k);
+    return sorts.open.words[w] & sorts.component.words[w] & ~seen.cell.words[w];
+  };
   bool tooDeep = false;
-  int64_t r = 0;
-  for (int64_t i = 0; i < static_cast<int64_t>(cells.cells.size()); i++) {
-    int kind = cells.cells[i];
-    if (seen.cell[i] || kind < 0 || refused[kind]) continue;
+  int64_t r = 0, end = static_cast<int64_t>(cells.cells.size());
+  for (int64_t i = FindSet(unreached, 0, end); i < end; i = FindSet(unreached, i + 1, end)) {
     while (cells.rowStart[r + 1] <= i) r++;
     int64_t c = i - cells.rowStart[r];
     if (r > kDeepestRowWalkedTo) {
@@ -333,7 +422,7 @@ std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
       tooDeep = true;
       continue;
     }
-    int64_t open = Flood(cells, false, seen).From(r, c);
+    int64_t open = Flood(cells, sorts, false, seen).From(r, c);
     if (!found.Count(kUnreachedProblem)) continue;
     problems.push_back({cells.PlaceOf(r, c),
                         "the walker cannot reach this region of " + std::to_string(open) +

@@ -68,10 +68,18 @@ struct MazeCells {
 // cell. False, with errno set, when a read fails.
 bool ReadMazeCells(FILE* file, MazeCells& cells);
 
-// The cells a walker reaches from the start through the tick's steps, one
-// flag a cell, and whether it reaches the open ground outside the rows.
+// Cells by their place among all the cells, a bit each.
+struct CellSet {
+  std::vector<uint64_t> words;
+  explicit CellSet(int64_t cells = 0) : words(static_cast<size_t>((cells + 63) / 64), 0) {}
+  bool Has(int64_t i) const { return words[static_cast<size_t>(i >> 6)] >> (i & 63) & 1; }
+  void Add(int64_t i) { words[static_cast<size_t>(i >> 6)] |= uint64_t{1} << (i & 63); }
+};
+
+// The cells a walker reaches from the start through the tick's steps, and
+// whether it reaches the open ground outside the rows.
 struct Reach {
-  std::vector<unsigned char> cell;  // 1 where reached
+  CellSet cell;
   bool outside = false;
 };
 Reach FindReach(const MazeCells& cells);

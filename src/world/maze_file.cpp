@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "world/maze.h"
+#include "world/row_bytes.h"
 
 // The buffer of one read: a row and the NUL after it.
 static const int kMazeReadSize = kMazeRowLength + 1;
@@ -96,34 +97,14 @@ struct CellPlaces {
 };
 const CellPlaces kCellPlaces;
 
-// Eight characters at once, the first in the lowest byte of a word.
-constexpr uint64_t kLowBits = 0x0101010101010101, kHighBits = 0x8080808080808080;
-
-uint64_t LoadWord(const char* text) {
-  uint64_t word;
-  memcpy(&word, text, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  word = __builtin_bswap64(word);
-#endif
-  return word;
-}
-
-// The high bit of every byte of word that equals c, and no other bit.
-uint64_t BytesEqual(uint64_t word, char c) {
-  uint64_t t = word ^ (kLowBits * static_cast<unsigned char>(c));
-  return ~(((t & ~kHighBits) + ~kHighBits) | t | ~kHighBits);
-}
-
-// Those high bits as eight bits, the first byte's lowest.
-unsigned MarkBits(uint64_t marks) { return static_cast<unsigned>(((marks >> 7) * 0x0102040810204080) >> 56); }
-
-// For each eight bits, the places of those set, lowest first.
+// For each eight bits, the places of those set, lowest first, and how many.
 struct MarkedPlaces {
   uint16_t place[256][8] = {};
+  unsigned char count[256] = {};
   MarkedPlaces() {
     for (int bits = 0; bits < 256; bits++)
-      for (int i = 0, n = 0; i < 8; i++)
-        if (bits >> i & 1) place[bits][n++] = static_cast<uint16_t>(i);
+      for (int i = 0; i < 8; i++)
+        if (bits >> i & 1) place[bits][count[bits]++] = static_cast<uint16_t>(i);
   }
 };
 const MarkedPlaces kMarkedPlaces;
@@ -136,7 +117,7 @@ void AppendMarked(uint16_t* columns, int& n, unsigned bits, int at) {
   // Each 16-bit lane gains at, with no carry between: places and columns are small.
   for (uint64_t& lane : lanes) lane += 0x0001000100010001 * static_cast<uint64_t>(at);
   memcpy(columns + n, lanes, sizeof lanes);
-  n += __builtin_popcount(bits);
+  n += kMarkedPlaces.count[bits];
 }
 
 }  // namespace

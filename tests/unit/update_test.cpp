@@ -359,7 +359,7 @@ int64_t ExpectStandsOnlyWhereTheCheckSaysItCanGo(const std::string& text,
       continue;
     int64_t r = static_cast<int64_t>(row), c = static_cast<int64_t>(column);
     deepest = std::max(deepest, r);
-    bool reached = cells.Holds(r, c) ? reach.cell[cells.rowStart[r] + c] : reach.outside;
+    bool reached = cells.Holds(r, c) ? reach.cell.Has(cells.rowStart[r] + c) : reach.outside;
     EXPECT_TRUE(reached) << "seed " << seed << " tick " << tick << " at row " << r << ", column "
                          << c << " of\n" << text.substr(0, 2000);
     if (!reached) break;

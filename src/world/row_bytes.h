@@ -1,0 +1,30 @@
+// row_bytes.h: eight characters of a maze row at once, for the readers that
+// sort a row's cells.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+// A byte's lowest and highest bit, in each of a word's eight bytes.
+constexpr uint64_t kLowBits = 0x0101010101010101, kHighBits = 0x8080808080808080;
+
+// Eight characters as a word, the first in its lowest byte.
+inline uint64_t LoadWord(const char* text) {
+  uint64_t word;
+  memcpy(&word, text, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  return word;
+}
+
+// The high bit of every byte of word that equals c, and no other bit.
+inline uint64_t BytesEqual(uint64_t word, char c) {
+  uint64_t t = word ^ (kLowBits * static_cast<unsigned char>(c));
+  return ~(((t & ~kHighBits) + ~kHighBits) | t | ~kHighBits);
+}
+
+// Those high bits as eight bits, the first byte's lowest.
+inline unsigned MarkBits(uint64_t marks) {
+  return static_cast<unsigned>(((marks >> 7) * 0x0102040810204080) >> 56);
+}
