@@ -76,7 +76,8 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
   static_assert(kSpace == 0 && kWall == 1, "the kinds of spaces and walls");
   int c = 0;
   for (; c + 8 <= length; c += 8) {
-    uint64_t word = LoadWord(text + c), spaces = BytesEqual(word, '.'), walls = BytesEqual(word, '#');
+    uint64_t word = LoadWord(text + c);
+    uint64_t spaces = BytesEqual(word, kSpaceCharacter), walls = BytesEqual(word, kWallCharacter);
     if ((spaces | walls) != kHighBits) break;
     for (int b = 0; b < 8; b++) kinds[c + b] = static_cast<signed char>(walls >> (8 * b + 7) & 1);
     cells.spaces += 8 - CountBits(walls);

@@ -28,10 +28,8 @@ ComponentList::~ComponentList() {
   free(points);
 }
 
-Point2 ComponentList::operator[](int i) const {
-  if (i >= packed) return points[i - packed];
-  int run = static_cast<int>(std::upper_bound(runStart, runStart + runs, i) - runStart) - 1;
-  return Point2{X(i), runY[run]};
+int ComponentList::RunOf(int i) const {
+  return static_cast<int>(std::upper_bound(runStart, runStart + runs, i) - runStart) - 1;
 }
 
 void ComponentList::Set(int i, Point2 p) {
@@ -49,7 +47,7 @@ void ComponentList::Set(int i, Point2 p) {
     free(runY);
     free(runStart);
     column = nullptr, runY = nullptr, runStart = nullptr;
-    packedCapacity = runCapacity = runs = packed = 0;
+    packedCapacity = runCapacity = runs = packed = lastRun = 0;
   }
   int at = i - packed;
   if (at >= capacity) Grow(points, capacity, at + 1);

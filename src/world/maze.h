@@ -80,6 +80,9 @@ constexpr int kCellSize = 5;
 // The component list a maze file character appends to, or -1 for one that
 // only takes up its column. Letters count in upper case only.
 int ComponentOfCharacter(char c);
+// The characters of spaces and walls, the kinds nearly every cell of a
+// large maze is.
+constexpr char kSpaceCharacter = '.', kWallCharacter = '#';
 // The start cell's character: it sets the start and appends nothing.
 inline bool IsStartCharacter(char c) { return c == 'X'; }
 
@@ -117,13 +120,23 @@ struct ComponentList {
   Point2* points = nullptr;
   int capacity = 0;
 
+  // The run the last cell read lay in: reads go along a run, or on to the
+  // next, far more often than they jump, and then find it at once.
+  mutable int lastRun = 0;
+
   ComponentList() = default;
   ~ComponentList();
   ComponentList(const ComponentList&) = delete;
   ComponentList& operator=(const ComponentList&) = delete;
 
-  Point2 operator[](int i) const;
-  float X(int i) const { return i < packed ? static_cast<float>(column[i] * kCellSize) : points[i - packed].x; }
+  Point2 operator[](int i) const {
+    if (i >= packed) return points[i - packed];
+    if (!InRun(lastRun, i)) lastRun = InRun(lastRun + 1, i) ? lastRun + 1 : RunOf(i);
+    return Point2{X(i), runY[lastRun]};
+  }
+  float X(int i) const {
+    return i < packed ? static_cast<float>(column[i] * kCellSize) : points[i - packed].x;
+  }
   // Sets slot i, which may lie past count: slots between are set to (0, 0).
   // A slot among the cells turns the whole list into points first.
   void Set(int i, Point2 p);
@@ -131,6 +144,12 @@ struct ComponentList {
   // the columns given, which grow: kept as cells when i is the next slot and
   // the row follows the cells before it in reading order, else as points.
   void SetCells(int i, const uint16_t* columns, int n, float y);
+
+ private:
+  bool InRun(int run, int i) const {
+    return run < runs && runStart[run] <= i && (run + 1 == runs || i < runStart[run + 1]);
+  }
+  int RunOf(int i) const;
 };
 
 // A model: an array of modelCount[k] polygon pointers.
@@ -164,7 +183,8 @@ struct RowIndex {
 
 // All world state: the component lists, the models, the start and the walker.
 // The entries k of allocated, used and list make up kind k's component list;
-// slots are reserved only through GetNextFreeIndex.
+// slots are reserved only through GetNextFreeIndex, or a row at a time by
+// the maze reader.
 class Maze {
  public:
   Maze();
@@ -199,7 +219,8 @@ class Maze {
 
   // The component lists. Their indexes rely on two rules:
   //   - cells never move, except orbs, which go to kOrbTaken when taken;
-  //   - entries arrive only through GetNextFreeIndex, at the end of the list.
+  //   - entries arrive only at the end of the list, through GetNextFreeIndex
+  //     or the maze reader.
   int allocated[kNumComponentKinds];
   int used[kNumComponentKinds];
   ComponentList list[kNumComponentKinds];

@@ -9,8 +9,8 @@ static const int kMazeReadSize = kMazeRowLength + 1;
 
 int ComponentOfCharacter(char c) {
   switch (c) {
-    case '.': return kSpace;
-    case '#': return kWall;
+    case kSpaceCharacter: return kSpace;
+    case kWallCharacter: return kWall;
     case 'D': return kDoor;
     case 'O': return kOrb;
     case 'T': return kTeleport;
@@ -78,10 +78,6 @@ struct MazeReading {
   int64_t y;
 };
 
-}  // namespace
-
-namespace {
-
 // Where a character's cell goes: its component list, the start, or nowhere,
 // looked up once for every byte.
 struct CellPlaces {
@@ -141,11 +137,12 @@ void Maze::AddRow(const char* text, int length, bool endsLine, void* context) {
   int c = 0;
   for (; c + 8 <= length; c += 8) {
     uint64_t word = LoadWord(text + c);
-    uint64_t spaces = BytesEqual(word, '.'), walls = BytesEqual(word, '#');
+    uint64_t spaces = BytesEqual(word, kSpaceCharacter), walls = BytesEqual(word, kWallCharacter);
     if ((spaces | walls) != kHighBits) {
       sortEach(c, c + 8);
       continue;
     }
+    // Neither count is past c, so eight columns more fit in the row.
     AppendMarked(columns[kSpace], counts[kSpace], MarkBits(spaces), c);
     AppendMarked(columns[kWall], counts[kWall], MarkBits(walls), c);
   }
