@@ -172,7 +172,8 @@ class CellList {
 
 // Puts count of a character on cells drawn from the list, which it uses up.
 // A draw does not hang on the list, so each is made a take ahead, and what
-// the take will read is fetched while the one before is placed.
+// the take will read, the drawn entry and the last, is fetched while the one
+// before is placed.
 void Place(std::string& grid, CellList& cells, int count, char what, std::mt19937_64& random) {
   if (count == 0) return;
   size_t next = random() % cells.Size();
@@ -181,6 +182,7 @@ void Place(std::string& grid, CellList& cells, int count, char what, std::mt1993
     if (i + 1 < count) {
       next = random() % (cells.Size() - 1);
       cells.Prefetch(next);
+      cells.Prefetch(cells.Size() - 2);
     }
     grid[cells.Take(k)] = what;
   }
