@@ -57,7 +57,7 @@ void ComponentList::Set(int i, Point2 p) {
 }
 
 void ComponentList::SetCells(int i, const uint16_t* columns, int n, float y) {
-  bool follows = i == count && packed == count && (runs == 0 || y <= runY[runs - 1]);
+  bool follows = !keepsPoints && i == count && packed == count && (runs == 0 || y <= runY[runs - 1]);
   if (!follows) {
     for (int c = 0; c < n; c++) Set(i + c, Point2{static_cast<float>(columns[c] * kCellSize), y});
     return;

@@ -22,6 +22,7 @@ Maze::Maze()
     allocated[k] = kListStep;
     used[k] = 0;
   }
+  list[kOrb].keepsPoints = true;
   for (int m = 0; m < kNumModelKinds; m++) {
     model[m] = nullptr;
     modelCount[m] = 0;

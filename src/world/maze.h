@@ -119,6 +119,9 @@ struct ComponentList {
   // grown ahead of count.
   Point2* points = nullptr;
   int capacity = 0;
+  // Set for a list whose entries move, orbs when taken: its cells are kept
+  // as points from the start.
+  bool keepsPoints = false;
 
   // The run the last cell read lay in: reads go along a run, or on to the
   // next, far more often than they jump, and then find it at once.
@@ -141,8 +144,9 @@ struct ComponentList {
   // A slot among the cells turns the whole list into points first.
   void Set(int i, Point2 p);
   // Sets slots i to i + n - 1 to cells of one row of a maze file, at y, in
-  // the columns given, which grow: kept as cells when i is the next slot and
-  // the row follows the cells before it in reading order, else as points.
+  // the columns given, which grow: kept as cells when the list keeps cells,
+  // i is the next slot and the row follows the cells before it in reading
+  // order; else as points.
   void SetCells(int i, const uint16_t* columns, int n, float y);
 
  private:

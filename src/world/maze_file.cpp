@@ -19,12 +19,8 @@ int ComponentOfCharacter(char c) {
   }
 }
 
-// Orbs move when taken, so they are kept as whole points from the start.
 void Maze::AddCells(ComponentKind kind, const uint16_t* columns, int n, int64_t y) {
-  int slot = ReserveSlots(kind, n);
-  if (kind != kOrb) return list[kind].SetCells(slot, columns, n, static_cast<float>(y));
-  for (int c = 0; c < n; c++)
-    list[kind].Set(slot + c, Point2{static_cast<float>(columns[c] * kCellSize), static_cast<float>(y)});
+  list[kind].SetCells(ReserveSlots(kind, n), columns, n, static_cast<float>(y));
 }
 
 static void PrintStatistics(const Maze& maze) {
