@@ -217,12 +217,14 @@ class Flood {
       for (int64_t d : {-1, 1}) {
         // Below the deepest row walked to, the walker moves along its row alone.
         if (std::max(span.row, span.row + d) > kDeepestRowWalkedTo) continue;
-        StepAlong(RowAt(span.row + d), span.first - 1, span.last + 1);
+        RowCells beside = RowAt(span.row + d);
+        if (Leads(beside, span.first - 1, span.last + 1)) StepAlong(beside, span.first - 1, span.last + 1);
       }
       // What lies outside a row below the deepest leads back only into it.
       RowCells own = RowAt(span.row);
       for (int64_t c : {span.first - 1, span.last + 1})
-        if (span.row <= kDeepestRowWalkedTo || (c >= 0 && c < own.length)) StepAlong(own, c, c);
+        if ((span.row <= kDeepestRowWalkedTo || (c >= 0 && c < own.length)) && Leads(own, c, c))
+          StepAlong(own, c, c);
     }
   }
 
@@ -254,6 +256,20 @@ class Flood {
   RowCells RowAt(int64_t row) const {
     if (row < 0 || row >= cells_.Rows()) return {row, 0, 0};
     return {row, cells_.rowStart[row], cells_.Length(row)};
+  }
+
+  // Whether a step onto the row from column from to column to reaches
+  // anything new, as StepAlong would: nearly every step of a flood reaches
+  // nothing, and is told so here from a word or two.
+  bool Leads(const RowCells& at, int64_t from, int64_t to) const {
+    if ((from < 0 || to >= at.length) && !seen_.outside) return true;
+    int64_t first = at.base + std::max<int64_t>(from, 0), last = at.base + std::min(to, at.length - 1);
+    if (first > last) return false;
+    int64_t k = first >> 6, lastWord = last >> 6;
+    if (lastWord - k > 1) return true;
+    uint64_t bits = Open(k) & ~uint64_t{0} << (first & 63);
+    if (lastWord == k) return (bits & ~uint64_t{0} >> (63 - (last & 63))) != 0;
+    return bits != 0 || (Open(lastWord) & ~uint64_t{0} >> (63 - (last & 63))) != 0;
   }
 
   // Steps onto each cell of the row from column from to column to, or
