@@ -5,6 +5,7 @@
 // in its place: a text kept from then gives the return back.
 const kReturnSymbol = "\u240d";
 const encoder = new TextEncoder();
+const kBeyondAscii = /[^\x00-\x7f]/;
 
 // Each byte as the character of its code.
 export function ByteString(bytes) {
@@ -25,6 +26,11 @@ export function ByteWriter(expected) {
   };
   const Write = (text) => {
     Room(text.length);
+    // Nearly every maze is plain ASCII, a byte a character as UTF-8 has it.
+    if (!kBeyondAscii.test(text)) {
+      size += encoder.encodeInto(text, bytes.subarray(size)).written;
+      return;
+    }
     for (let i = 0; i < text.length; i++) {
       const code = text.charCodeAt(i);
       if (code < 0x100) {

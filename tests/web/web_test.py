@@ -356,7 +356,8 @@ class Page(unittest.TestCase):
         problems = b"#####\n#X.#x#X\n###\n#.#\n#####   ##\n"
         for what, maze in [("bundled maze", pathlib.Path(DATA, "maze.txt").read_bytes()),
                            ("problems", problems),
-                           ("saved as UTF-16, lines ending in CR LF", b"\xff\xfe" + "###\r\n#X#\r\n".encode("utf-16-le"))]:
+                           ("saved as UTF-16, lines ending in CR LF", b"\xff\xfe" + "###\r\n#X#\r\n".encode("utf-16-le")),
+                           ("the bundled maze again, by the same worker", pathlib.Path(DATA, "maze.txt").read_bytes())]:
             with self.subTest(what):
                 self.Type(EditorText(maze))
                 self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
