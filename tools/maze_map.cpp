@@ -49,6 +49,9 @@ const KindTable gKindOf;
 
 // The bits set in a word, without the instruction a generic build lacks.
 int CountBits(uint64_t x) {
+#if defined(__POPCNT__) || defined(__wasm__)
+  return __builtin_popcountll(x);
+#endif
   x -= (x >> 1) & 0x5555555555555555;
   x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
@@ -112,251 +115,305 @@ int64_t FirstColumnBesideOutside(const MazeCells& cells, int64_t row) {
   return std::max<int64_t>(shortest - 1, 0);
 }
 
-// A run of cells in one row, first to last, that the walker stands on and
-// steps on from.
-struct Span {
-  int64_t row, first, last;
-};
+// A row holds at most a read's characters: its cells fit these words.
+constexpr int kRowWords = (kMazeRowLength + 63) / 64;
 
-// The cells of each sort a flood asks after, a bit a cell, so that it
-// passes over walls and reached cells a word at a time.
-struct FloodCells {
-  CellSet open;       // cells a step may end on: all but walls
-  CellSet teleport;   // cells that throw, where the maze throws at all
-  CellSet component;  // cells that hold a component, counted when reached
-  CellSet space;      // where a throw lands
+// What a walk asks of a cell: whether the walker stands on it and steps on
+// from it, whether it throws, whether it holds a component, and whether it
+// is a space cell, where throws land.
+enum CellSort { kWalkedSort, kThrownSort, kComponentSort, kSpaceSort, kNumCellSorts };
 
-  explicit FloodCells(const MazeCells& cells)
-      : open(Size(cells)), teleport(Size(cells)), component(Size(cells)), space(Size(cells)) {
-    // Each kind's sorts, a bit each in the order of the sets, and those of
-    // spaces and walls spread over the eight bits of a byte's cells.
-    unsigned sortsOf[kNumComponentKinds + 1];
-    for (int kind = -1; kind < kNumComponentKinds; kind++)
-      sortsOf[kind + 1] = (OutcomeOfStepOnto(kind, false) != kStepRefused) |
-                          (OutcomeOfStepOnto(kind, cells.TeleportsThrow()) == kStepThrown) << 1 |
-                          (kind >= 0) << 2 | (kind == kSpace) << 3;
-    CellSet* sets[4] = {&open, &teleport, &component, &space};
-    const signed char* kinds = cells.cells.data();
-    size_t size = cells.cells.size();
-    for (size_t w = 0; w < open.words.size(); w++) {
-      uint64_t bits[4] = {};
-      size_t first = w * 64, end = std::min<size_t>(size - first, 64), b = 0;
-      // Eight spaces and walls at once, nearly every eight of a large maze:
-      // a wall's kind is its lowest bit.
-      for (; b + 8 <= end; b += 8) {
-        uint64_t word = LoadWord(reinterpret_cast<const char*>(kinds + first + b));
-        if ((word & ~kLowBits) != 0) break;
-        uint64_t walls = MarkBits(word << 7), spaces = ~walls & 0xFF;
-        for (int k = 0; k < 4; k++)
-          bits[k] |= ((sortsOf[kSpace + 1] >> k & 1 ? spaces : 0) | (sortsOf[kWall + 1] >> k & 1 ? walls : 0)) << b;
-      }
-      for (; b < end; b++)
-        for (int k = 0; k < 4; k++) bits[k] |= uint64_t{sortsOf[kinds[first + b] + 1] >> k & 1} << b;
-      for (int k = 0; k < 4; k++) sets[k]->words[w] = bits[k];
+// Each kind's sorts, a bit each, by kind + 1. With throws, a teleport is
+// thrown from, not walked on.
+struct SortTable {
+  unsigned of[kNumComponentKinds + 1];
+  explicit SortTable(bool throws) {
+    for (int kind = -1; kind < kNumComponentKinds; kind++) {
+      StepOutcome step = OutcomeOfStepOnto(kind, throws);
+      of[kind + 1] = (step == kStepTaken) << kWalkedSort | (step == kStepThrown) << kThrownSort |
+                     (kind >= 0) << kComponentSort | (kind == kSpace) << kSpaceSort;
     }
   }
-  static int64_t Size(const MazeCells& cells) { return static_cast<int64_t>(cells.cells.size()); }
 };
 
-// The first place in [from, to) whose bit is set in word(k), the k-th word
-// of a set, or to when there is none.
-template <typename Word>
-int64_t FindSet(Word word, int64_t from, int64_t to) {
-  if (from >= to) return to;
+// A row's cells of each sort, a bit a cell from column 0, none past its
+// length; a row outside the rows has none.
+struct SortedRow {
+  int64_t length;
+  uint64_t sort[kNumCellSorts][kRowWords];
+  bool throws;  // whether a cell of it throws
+};
+
+// The 64 bits of a set from place at on.
+uint64_t BitsFrom(const CellSet& set, int64_t at) {
+  size_t k = static_cast<size_t>(at >> 6);
+  int shift = static_cast<int>(at & 63);
+  uint64_t bits = set.words[k] >> shift;
+  if (shift != 0 && k + 1 < set.words.size()) bits |= set.words[k + 1] << (64 - shift);
+  return bits;
+}
+
+// Adds a row's bits to the set, the row's first cell at place base.
+void AddRowBits(CellSet& set, int64_t base, const uint64_t* words, int64_t length) {
+  for (int64_t w = 0; w * 64 < length; w++) {
+    int64_t at = base + w * 64;
+    size_t k = static_cast<size_t>(at >> 6);
+    int shift = static_cast<int>(at & 63);
+    set.words[k] |= words[w] << shift;
+    if (shift != 0 && (words[w] >> (64 - shift)) != 0) set.words[k + 1] |= words[w] >> (64 - shift);
+  }
+}
+
+// Adds the set's cells [first, last].
+void AddCells(CellSet& set, int64_t first, int64_t last) {
+  for (int64_t k = first >> 6; k <= last >> 6; k++) {
+    uint64_t bits = ~uint64_t{0};
+    if (k == first >> 6) bits &= ~uint64_t{0} << (first & 63);
+    if (k == last >> 6) bits &= ~uint64_t{0} >> (63 - (last & 63));
+    set.words[static_cast<size_t>(k)] |= bits;
+  }
+}
+
+// Sorts a row's cells; those in seen, where given, are walked on no more.
+void SortRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t row, SortedRow& out) {
+  out.length = row >= 0 && row < cells.Rows() ? cells.Length(row) : 0;
+  out.throws = false;
+  const signed char* kinds = out.length > 0 ? cells.cells.data() + cells.rowStart[row] : nullptr;
+  static_assert(kSpace == 0 && kWall == 1, "the kinds of spaces and walls");
+  uint64_t ofSpace[kNumCellSorts], ofWall[kNumCellSorts];
+  for (int k = 0; k < kNumCellSorts; k++) {
+    ofSpace[k] = sorts.of[kSpace + 1] >> k & 1 ? ~uint64_t{0} : 0;
+    ofWall[k] = sorts.of[kWall + 1] >> k & 1 ? ~uint64_t{0} : 0;
+  }
+  for (int w = 0; w < kRowWords; w++) {
+    int64_t first = w * 64, end = std::clamp<int64_t>(out.length - first, 0, 64), b = 0;
+    uint64_t bits[kNumCellSorts] = {};
+    // Spaces and walls eight at a time, nearly every cell of a large maze:
+    // a wall's kind is its lowest bit. Where any other kind stands among
+    // them, and for the last few cells of a row, a cell at a time.
+    uint64_t walls = 0, others = 0;
+    for (; b + 8 <= end; b += 8) {
+      uint64_t word = LoadWord(reinterpret_cast<const char*>(kinds + first + b));
+      others |= word & ~kLowBits;
+      walls |= ((word * 0x0102040810204080) >> 56) << b;
+    }
+    if (others == 0 && b > 0) {
+      uint64_t kept = b == 64 ? ~uint64_t{0} : (uint64_t{1} << b) - 1;
+      for (int k = 0; k < kNumCellSorts; k++) bits[k] = ((~walls & ofSpace[k]) | (walls & ofWall[k])) & kept;
+    } else {
+      b = 0;
+    }
+    for (; b < end; b++)
+      for (int k = 0; k < kNumCellSorts; k++) bits[k] |= uint64_t{sorts.of[kinds[first + b] + 1] >> k & 1} << b;
+    if (seen != nullptr && end > 0) bits[kWalkedSort] &= ~BitsFrom(*seen, cells.rowStart[row] + first);
+    for (int k = 0; k < kNumCellSorts; k++) out.sort[k][w] = bits[k];
+    out.throws |= bits[kThrownSort] != 0;
+  }
+}
+
+// The first column in [from, end) whose bit is set in a row's words, or
+// end when there is none.
+int64_t NextBit(const uint64_t* words, int64_t from, int64_t end) {
+  if (from >= end) return end;
   int64_t k = from >> 6;
-  uint64_t bits = word(k) & (~uint64_t{0} << (from & 63));
+  uint64_t bits = words[k] & ~uint64_t{0} << (from & 63);
   while (bits == 0) {
-    if (++k << 6 >= to) return to;
-    bits = word(k);
+    if (++k << 6 >= end) return end;
+    bits = words[k];
   }
-  return std::min(to, (k << 6) + __builtin_ctzll(bits));
+  return std::min(end, (k << 6) + __builtin_ctzll(bits));
 }
 
-// The last place in [downTo, from) whose bit is set in word(k), or
-// downTo - 1 when there is none.
-template <typename Word>
-int64_t FindSetBefore(Word word, int64_t from, int64_t downTo) {
-  if (from <= downTo) return downTo - 1;
-  int64_t k = (from - 1) >> 6;
-  uint64_t bits = word(k) & (~uint64_t{0} >> (63 - ((from - 1) & 63)));
-  while (bits == 0) {
-    if (--k < 0 || (k << 6) + 63 < downTo) return downTo - 1;
-    bits = word(k);
+// Each word k of a row's words that columns [from, to] cover, held within
+// the words, with only those columns' bits kept: take(k, bits).
+template <typename Take>
+void EachWordIn(const uint64_t* words, int64_t from, int64_t to, Take take) {
+  from = std::max<int64_t>(from, 0);
+  to = std::min<int64_t>(to, kRowWords * 64 - 1);
+  for (int64_t k = from >> 6; k <= to >> 6; k++) {
+    uint64_t bits = words[k];
+    if (k == from >> 6) bits &= ~uint64_t{0} << (from & 63);
+    if (k == to >> 6) bits &= ~uint64_t{0} >> (63 - (to & 63));
+    take(k, bits);
   }
-  return std::max(downTo - 1, (k << 6) + 63 - __builtin_clzll(bits));
 }
 
-// Marks and counts the cells connected to the start cell, or to the ground
-// outside the rows (row -1), through the tick's steps, a run of a row at a
-// time. A step reaches the eight cells around: from a run, the run's own
-// row one past either end, and the rows beside it from one before its first
-// cell to one past its last. With throwing teleports, a teleport leads to
-// every space cell and to none of its neighbours; without, it is walked
-// through like any open cell. Returns how many of the cells it marked hold
-// a component.
-class Flood {
+bool AnyIn(const uint64_t* words, int64_t from, int64_t to) {
+  uint64_t any = 0;
+  EachWordIn(words, from, to, [&](int64_t, uint64_t bits) { any |= bits; });
+  return any != 0;
+}
+
+int64_t CountIn(const uint64_t* words, int64_t from, int64_t to) {
+  int64_t count = 0;
+  EachWordIn(words, from, to, [&](int64_t, uint64_t bits) { count += CountBits(bits); });
+  return count;
+}
+
+// A run of walked cells in a row, its first column to its last.
+struct ColumnRun {
+  int64_t first, last;
+};
+constexpr int kMostRuns = (kMazeRowLength + 1) / 2;
+
+// A row with the rows beside it sorted, and its runs of walked cells and
+// those of the row above.
+struct RowWindow {
+  int64_t row;
+  const SortedRow *above, *at, *below;
+  const ColumnRun *runs, *aboveRuns;
+  int count, aboveCount;
+  bool ThrowsNear() const { return above->throws || at->throws || below->throws; }
+};
+
+// The runs of walked cells in a sorted row. A run starts where a walked
+// cell follows one that is not, and ends where one that is not follows it:
+// the row's starts and ends, in turn.
+int RunsOf(const SortedRow& sorted, ColumnRun* runs) {
+  const uint64_t* walked = sorted.sort[kWalkedSort];
+  int starts = 0, ends = 0;
+  uint64_t before = 0;
+  for (int w = 0; w < kRowWords; w++) {
+    uint64_t after = w + 1 < kRowWords ? walked[w + 1] & 1 : 0;
+    for (uint64_t first = walked[w] & ~(walked[w] << 1 | before); first != 0; first &= first - 1)
+      runs[starts++].first = w * 64 + __builtin_ctzll(first);
+    for (uint64_t last = walked[w] & ~(walked[w] >> 1 | after << 63); last != 0; last &= last - 1)
+      runs[ends++].last = w * 64 + __builtin_ctzll(last);
+    before = walked[w] >> 63;
+  }
+  return starts;
+}
+
+// Each row of [0, end) in turn, in a window: on(window).
+template <typename OnRow>
+void EachRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end, OnRow on) {
+  SortedRow sorted[3];
+  ColumnRun runs[2][kMostRuns];
+  SortRow(cells, sorts, seen, -1, sorted[0]);
+  SortRow(cells, sorts, seen, 0, sorted[1]);
+  RowWindow window = {0, &sorted[0], &sorted[1], &sorted[2], runs[0], runs[1], 0, 0};
+  for (int64_t row = 0; row < end; row++) {
+    SortedRow& below = sorted[(row + 2) % 3];
+    ColumnRun* found = runs[row % 2];
+    SortRow(cells, sorts, seen, row + 1, below);
+    window = {row, &sorted[row % 3], &sorted[(row + 1) % 3], &below, found, runs[(row + 1) % 2],
+              RunsOf(sorted[(row + 1) % 3], found), window.count};
+    on(static_cast<const RowWindow&>(window));
+  }
+}
+
+// Whether a walker on the run steps off the rows, onto the ground outside:
+// past either end of its own row, or of a row it may step to.
+bool StepsOutside(const RowWindow& w, const ColumnRun& run) {
+  if (w.row > kDeepestRowWalkedTo) return false;
+  return run.first == 0 || run.last + 1 >= std::min(w.at->length, w.above->length) ||
+         (w.row + 1 <= kDeepestRowWalkedTo && run.last + 1 >= w.below->length);
+}
+
+// The first column past column 0 that the ground outside leads onto, in
+// the rows walked across: each it touches.
+int64_t BesideOutsideFrom(const MazeCells& cells, int64_t row) {
+  return row <= kDeepestRowWalkedTo ? FirstColumnBesideOutside(cells, row) : INT64_MAX;
+}
+
+// Each cell that throws among those a walker on the run steps onto:
+// each(row, column).
+template <typename Each>
+void ThrownBeside(const RowWindow& w, const ColumnRun& run, Each each) {
+  const SortedRow* rows[3] = {w.above, w.at, w.below};
+  for (int d = -1; d <= 1; d++) {
+    // Below the deepest row walked to, the walker moves along its row alone.
+    if (!rows[d + 1]->throws || (d != 0 && std::max(w.row, w.row + d) > kDeepestRowWalkedTo)) continue;
+    EachWordIn(rows[d + 1]->sort[kThrownSort], run.first - 1, run.last + 1, [&](int64_t k, uint64_t bits) {
+      for (; bits != 0; bits &= bits - 1) each(w.row + d, (k << 6) + __builtin_ctzll(bits));
+    });
+  }
+}
+
+// The runs of walked cells, numbered in reading order from 1 after the
+// ground outside, 0, and joined into sets as steps join them. An entry is
+// the run it joined, always an earlier one, or, for the first run of its
+// set, kHead and what the set holds.
+template <typename Id>
+class RunSets {
  public:
-  Flood(const MazeCells& cells, const FloodCells& sorts, bool throwing, Reach& seen)
-      : cells_(cells), sorts_(sorts), seen_(seen), throws_(throwing && cells.TeleportsThrow()) {}
+  static constexpr Id kHead = Id{1} << (8 * sizeof(Id) - 1);
+  static constexpr Id kOutside = 0;
 
-  int64_t From(int64_t row, int64_t column) {
-    StepAlong(RowAt(row), column, column);
-    for (;;) {
-      // Once reached, the ground outside touches every cell beside it, and
-      // a throw lands on every space cell: swept a little at a time, so that
-      // the queue holds a frontier, not a maze.
-      while (head_ == queue_.size() && SweepBesideOutside()) {}
-      while (head_ == queue_.size() && SweepSpaces()) {}
-      if (head_ == queue_.size()) return counted_;
-      Span span = queue_[head_++];
-      // The queue's front, once taken, goes when it is most of it.
-      if (head_ > 4096 && head_ * 2 > queue_.size()) {
-        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(head_));
-        head_ = 0;
-      }
-      for (int64_t d : {-1, 1}) {
-        // Below the deepest row walked to, the walker moves along its row alone.
-        if (std::max(span.row, span.row + d) > kDeepestRowWalkedTo) continue;
-        RowCells beside = RowAt(span.row + d);
-        if (Leads(beside, span.first - 1, span.last + 1)) StepAlong(beside, span.first - 1, span.last + 1);
-      }
-      // What lies outside a row below the deepest leads back only into it.
-      RowCells own = RowAt(span.row);
-      for (int64_t c : {span.first - 1, span.last + 1})
-        if ((span.row <= kDeepestRowWalkedTo || (c >= 0 && c < own.length)) && Leads(own, c, c))
-          StepAlong(own, c, c);
+  explicit RunSets(size_t most) {
+    entries_.reserve(most);
+    entries_.push_back(kHead);
+  }
+  Id Size() const { return static_cast<Id>(entries_.size()); }
+  bool IsHead(Id x) const { return entries_[x] & kHead; }
+  // What the set of a head holds, kHead included.
+  Id& Holds(Id head) { return entries_[head]; }
+  Id Find(Id x) {
+    while (!(entries_[x] & kHead)) {
+      Id up = entries_[x];
+      if (!(entries_[up] & kHead)) entries_[x] = entries_[up];
+      x = up;
     }
+    return x;
+  }
+  void Join(Id a, Id b) {
+    a = Find(a);
+    b = Find(b);
+    if (a == b) return;
+    if (b < a) std::swap(a, b);
+    entries_[a] |= entries_[b];
+    entries_[b] = a;
+  }
+  // Every entry made what its set holds, for the passes that join no more.
+  void Spread() {
+    for (Id x = 0; x < Size(); x++)
+      if (!(entries_[x] & kHead)) entries_[x] = entries_[entries_[x]];
+  }
+
+  // Numbers the row's runs, each holding holdsOf(run), and joins those a
+  // step joins: with the runs of the row above, and, where given, with the
+  // ground outside where the walker steps off the rows. The runs that the
+  // ground leads onto but not back go to fromOutside. Returns the first
+  // run's number.
+  template <typename HoldsOf>
+  Id AddRow(const MazeCells& cells, const RowWindow& w, bool outside, std::vector<Id>& fromOutside,
+            HoldsOf holdsOf) {
+    Id first = Size();
+    int64_t beside = BesideOutsideFrom(cells, w.row);
+    for (int i = 0; i < w.count; i++) {
+      const ColumnRun& run = w.runs[i];
+      entries_.push_back(kHead | holdsOf(run));
+      if (!outside) continue;
+      if (StepsOutside(w, run))
+        Join(kOutside, first + static_cast<Id>(i));
+      else if (w.row <= kDeepestRowWalkedTo && (run.first == 0 || run.last >= beside))
+        fromOutside.push_back(first + static_cast<Id>(i));
+    }
+    if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
+      for (int i = 0, j = 0; i < w.aboveCount && j < w.count;) {
+        const ColumnRun &above = w.aboveRuns[i], &run = w.runs[j];
+        if (above.first <= run.last + 1 && run.first <= above.last + 1)
+          Join(aboveFirst_ + static_cast<Id>(i), first + static_cast<Id>(j));
+        if (above.last < run.last)
+          i++;
+        else
+          j++;
+      }
+    }
+    aboveFirst_ = first;
+    return first;
   }
 
  private:
-  // The words of the cells not yet reached that a step may end on, and of
-  // those among them that the walker stands on and steps on from.
-  uint64_t Unreached(int64_t k) const { return ~seen_.cell.words[static_cast<size_t>(k)]; }
-  uint64_t Open(int64_t k) const { return sorts_.open.words[static_cast<size_t>(k)] & Unreached(k); }
-  uint64_t Walked(int64_t k) const {
-    uint64_t thrown = throws_ ? sorts_.teleport.words[static_cast<size_t>(k)] : 0;
-    return sorts_.open.words[static_cast<size_t>(k)] & ~thrown & Unreached(k);
-  }
-
-  // Marks the cells [from, to], counting those that hold a component.
-  void Mark(int64_t from, int64_t to) {
-    for (int64_t k = from >> 6; k <= to >> 6; k++) {
-      uint64_t bits = ~uint64_t{0};
-      if (k == from >> 6) bits &= ~uint64_t{0} << (from & 63);
-      if (k == to >> 6) bits &= ~uint64_t{0} >> (63 - (to & 63));
-      seen_.cell.words[static_cast<size_t>(k)] |= bits;
-      counted_ += CountBits(bits & sorts_.component.words[static_cast<size_t>(k)]);
-    }
-  }
-
-  // A row's place among the cells: none for a row outside them.
-  struct RowCells {
-    int64_t row, base, length;
-  };
-  RowCells RowAt(int64_t row) const {
-    if (row < 0 || row >= cells_.Rows()) return {row, 0, 0};
-    return {row, cells_.rowStart[row], cells_.Length(row)};
-  }
-
-  // Whether a step onto the row from column from to column to reaches
-  // anything new, as StepAlong would: nearly every step of a flood reaches
-  // nothing, and is told so here from a word or two.
-  bool Leads(const RowCells& at, int64_t from, int64_t to) const {
-    if ((from < 0 || to >= at.length) && !seen_.outside) return true;
-    int64_t first = at.base + std::max<int64_t>(from, 0), last = at.base + std::min(to, at.length - 1);
-    if (first > last) return false;
-    int64_t k = first >> 6, lastWord = last >> 6;
-    if (lastWord - k > 1) return true;
-    uint64_t bits = Open(k) & ~uint64_t{0} << (first & 63);
-    if (lastWord == k) return (bits & ~uint64_t{0} >> (63 - (last & 63))) != 0;
-    return bits != 0 || (Open(lastWord) & ~uint64_t{0} >> (63 - (last & 63))) != 0;
-  }
-
-  // Steps onto each cell of the row from column from to column to, or
-  // outside the rows where they are past its ends: marks what it reaches,
-  // and queues the run around a cell to step on from.
-  void StepAlong(const RowCells& at, int64_t from, int64_t to) {
-    if ((from < 0 || to >= at.length) && !seen_.outside) seen_.outside = outsideSweep_.started = true;
-    int64_t base = at.base, end = base + std::min(to, at.length - 1) + 1;
-    auto open = [this](int64_t k) { return Open(k); };
-    auto walked = [this](int64_t k) { return Walked(k); };
-    auto stopsRun = [this](int64_t k) { return ~Walked(k); };
-    for (int64_t i = FindSet(open, base + std::max<int64_t>(from, 0), end); i < end;
-         i = FindSet(open, i + 1, end)) {
-      if (!(walked(i >> 6) >> (i & 63) & 1)) {
-        // A throw, which leads on only to the space cells.
-        Mark(i, i);
-        spaceSweep_.started = true;
-        continue;
-      }
-      // The whole run, as far as it goes either way.
-      int64_t first = FindSetBefore(stopsRun, i, base) + 1;
-      int64_t last = FindSet(stopsRun, i + 1, base + at.length) - 1;
-      Mark(first, last);
-      queue_.push_back(Span{at.row, first - base, last - base});
-      i = last;
-    }
-  }
-
-  // A pass over the cells in reading order, taken up each time the queue
-  // runs dry.
-  struct Sweep {
-    bool started = false;
-    int64_t row = 0, column = 0;
-  };
-
-  // Steps from outside onto the next cell beside it; false once none is left.
-  bool SweepBesideOutside() {
-    Sweep& sweep = outsideSweep_;
-    int64_t rows = std::min(cells_.Rows(), kDeepestRowWalkedTo + 1);
-    while (sweep.started && sweep.row < rows) {
-      int64_t from = FirstColumnBesideOutside(cells_, sweep.row);
-      if (sweep.column == 0 && from > 1) {
-        StepAlong(RowAt(sweep.row), 0, 0);
-        sweep.column = from;
-        return true;
-      }
-      if (sweep.column < cells_.Length(sweep.row)) {
-        StepAlong(RowAt(sweep.row), sweep.column, sweep.column);
-        sweep.column++;
-        return true;
-      }
-      sweep.row++;
-      sweep.column = 0;
-    }
-    return false;
-  }
-
-  // Throws onto the next space cell; false once none is left.
-  bool SweepSpaces() {
-    Sweep& sweep = spaceSweep_;
-    auto unreachedSpace = [this](int64_t k) {
-      return sorts_.space.words[static_cast<size_t>(k)] & Unreached(k);
-    };
-    while (sweep.started && sweep.row < cells_.Rows()) {
-      // Those already reached are passed over.
-      int64_t base = cells_.rowStart[sweep.row], end = cells_.rowStart[sweep.row + 1];
-      int64_t i = FindSet(unreachedSpace, base + sweep.column, end);
-      if (i < end) {
-        sweep.column = i - base + 1;
-        StepAlong(RowAt(sweep.row), i - base, i - base);
-        return true;
-      }
-      sweep.row++;
-      sweep.column = 0;
-    }
-    return false;
-  }
-
-  const MazeCells& cells_;
-  const FloodCells& sorts_;
-  Reach& seen_;
-  bool throws_;
-  std::vector<Span> queue_;  // spans to step on from, from head_ on
-  size_t head_ = 0;
-  Sweep outsideSweep_, spaceSweep_;
-  int64_t counted_ = 0;
+  std::vector<Id> entries_;
+  Id aboveFirst_ = 0;
 };
+
+// At most a run a cell, and the ground outside.
+size_t MostRuns(const MazeCells& cells) { return cells.cells.size() / 2 + static_cast<size_t>(cells.Rows()) + 1; }
+
+// Whether a set's numbers and what it holds fit 32 bits.
+bool FitsWord(const MazeCells& cells) { return MostRuns(cells) < (size_t{1} << 28); }
 
 Reach NoneReached(const MazeCells& cells) {
   Reach reach;
@@ -364,13 +421,169 @@ Reach NoneReached(const MazeCells& cells) {
   return reach;
 }
 
-// A walker who starts inside a wall never leaves it: every step ends in it.
-Reach ReachOf(const MazeCells& cells, const FloodCells& sorts) {
+// The cells connected to the start through the tick's steps, the ground
+// outside the rows among them, and how many cells are open. A step reaches
+// the eight cells around, and from the ground, every cell beside it. A cell
+// that throws leads to every space cell and to none of its neighbours. The
+// runs are joined into sets first; a set reached leads on to others only
+// through the ground or a throw. A walker who starts inside a wall never
+// leaves it.
+template <typename Id>
+Reach ReachOf(const MazeCells& cells, int64_t& open) {
+  using Sets = RunSets<Id>;
   Reach reach = NoneReached(cells);
-  int64_t row = cells.startRow, column = cells.startColumn;
-  if (OutcomeOfStepOnto(cells.Kind(row, column), cells.TeleportsThrow()) != kStepRefused)
-    Flood(cells, sorts, true, reach).From(cells.Holds(row, column) ? row : -1, column);
+  int64_t startRow = cells.startRow, startColumn = cells.startColumn;
+  StepOutcome onStart = OutcomeOfStepOnto(cells.Kind(startRow, startColumn), cells.TeleportsThrow());
+  open = 0;
+  if (onStart == kStepRefused) {
+    open = static_cast<int64_t>(cells.cells.size());  // not counted: as many as there could be
+    return reach;
+  }
+  const Id kSpaces = 1, kThrows = 2, kReached = 4;
+  SortTable sorts(cells.TeleportsThrow());
+  Sets sets(MostRuns(cells));
+  std::vector<Id> fromOutside;
+  Id startRun = Sets::kOutside;
+  EachRow(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w) {
+    const SortedRow& at = *w.at;
+    for (int k = 0; k < kRowWords; k++) open += CountBits(at.sort[kWalkedSort][k] | at.sort[kThrownSort][k]);
+    // The ground outside steps onto the cells beside it that throw.
+    if (at.throws && w.row <= kDeepestRowWalkedTo &&
+        ((at.sort[kThrownSort][0] & 1) ||
+         AnyIn(at.sort[kThrownSort], BesideOutsideFrom(cells, w.row), at.length - 1)))
+      sets.Holds(Sets::kOutside) |= kThrows;
+    bool throwsNear = w.ThrowsNear();
+    Id first = sets.AddRow(cells, w, true, fromOutside, [&](const ColumnRun& run) {
+      bool throws = false;
+      if (throwsNear) ThrownBeside(w, run, [&](int64_t, int64_t) { throws = true; });
+      return (AnyIn(at.sort[kSpaceSort], run.first, run.last) ? kSpaces : 0) | (throws ? kThrows : 0);
+    });
+    for (int i = 0; i < w.count && w.row == startRow; i++)
+      if (w.runs[i].first <= startColumn && startColumn <= w.runs[i].last) startRun = first + static_cast<Id>(i);
+  });
+
+  // The sets reached, until neither the ground nor a throw leads on.
+  auto reachSet = [&](Id run) {
+    Id& holds = sets.Holds(sets.Find(run));
+    bool fresh = !(holds & kReached);
+    holds |= kReached;
+    return fresh;
+  };
+  bool thrown = onStart == kStepThrown, spacesReached = false, groundTaken = false;
+  if (!thrown) reachSet(startRun);
+  for (bool grew = true; grew;) {
+    grew = false;
+    if (!groundTaken && (sets.Holds(Sets::kOutside) & kReached)) {
+      groundTaken = true;
+      for (Id run : fromOutside) grew |= reachSet(run);
+    }
+    for (Id x = 0; x < sets.Size() && !thrown; x++)
+      thrown = sets.IsHead(x) && (sets.Holds(x) & kThrows) && (sets.Holds(x) & kReached);
+    if (thrown && !spacesReached) {
+      spacesReached = true;
+      for (Id x = 0; x < sets.Size(); x++)
+        if (sets.IsHead(x) && (sets.Holds(x) & kSpaces)) grew |= reachSet(x);
+    }
+  }
+  sets.Spread();
+
+  // The cells of the runs reached, and the cells that throw which they, or
+  // the ground, step onto.
+  reach.outside = sets.Holds(Sets::kOutside) & kReached;
+  if (onStart == kStepThrown) reach.cell.Add(cells.rowStart[startRow] + startColumn);
+  Id run = 1;
+  EachRow(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w) {
+    const SortedRow& at = *w.at;
+    int64_t base = cells.rowStart[w.row];
+    auto mark = [&](int64_t r, int64_t c) { reach.cell.Add(cells.rowStart[r] + c); };
+    if (reach.outside && at.throws && w.row <= kDeepestRowWalkedTo) {
+      const uint64_t* thrower = at.sort[kThrownSort];
+      for (int64_t c = NextBit(thrower, 0, at.length); c < at.length; c = NextBit(thrower, c + 1, at.length))
+        if (c == 0 || c >= BesideOutsideFrom(cells, w.row)) mark(w.row, c);
+    }
+    // Nearly every row: all its runs reached at once.
+    bool all = true;
+    for (int i = 0; i < w.count; i++) all &= (sets.Holds(run + static_cast<Id>(i)) & kReached) != 0;
+    if (all) AddRowBits(reach.cell, base, at.sort[kWalkedSort], at.length);
+    for (int i = 0; i < w.count; i++, run++) {
+      if (!(sets.Holds(run) & kReached)) continue;
+      if (!all) AddCells(reach.cell, base + w.runs[i].first, base + w.runs[i].last);
+      if (w.ThrowsNear()) ThrownBeside(w, w.runs[i], mark);
+    }
+  });
   return reach;
+}
+
+Reach ReachOf(const MazeCells& cells, int64_t& open) {
+  return FitsWord(cells) ? ReachOf<uint32_t>(cells, open) : ReachOf<uint64_t>(cells, open);
+}
+
+// One problem for each region of open cells the walker cannot reach, its
+// cells joined as steps join them, at its first cell in reading order that
+// holds a component. Teleports are walked through: a walker thrown there
+// reaches them no more than one who walks. The ground outside, where the
+// walker never reached it, joins the regions beside it; a region that the
+// ground leads onto but not back joins the ground's region where that comes
+// first, as a flood from there takes it in. Then one for all those below
+// the deepest row walked to.
+template <typename Id>
+void ListUnreached(const MazeCells& cells, const Reach& seen, ProblemList& found) {
+  using Sets = RunSets<Id>;
+  const Id kFromOutside = 1, kListed = 2, kRegionShift = 2;
+  SortTable sorts(false);
+  Sets sets(MostRuns(cells));
+  std::vector<Id> fromOutside;
+  int64_t walkedRows = std::min(cells.Rows(), kDeepestRowWalkedTo + 1);
+  EachRow(cells, sorts, &seen.cell, walkedRows, [&](const RowWindow& w) {
+    sets.AddRow(cells, w, !seen.outside, fromOutside, [](const ColumnRun&) { return Id{0}; });
+  });
+  for (Id run : fromOutside) sets.Holds(sets.Find(run)) |= kFromOutside;
+
+  // Each region numbered as its first cell is met; the first few listed.
+  struct Region {
+    size_t problem;
+    int64_t open;
+  };
+  std::vector<Region> listed;
+  Id regions = 0, run = 1;
+  EachRow(cells, sorts, &seen.cell, walkedRows, [&](const RowWindow& w) {
+    const uint64_t* component = w.at->sort[kComponentSort];
+    for (int i = 0; i < w.count; i++, run++) {
+      int64_t first = NextBit(component, w.runs[i].first, w.runs[i].last + 1);
+      if (first > w.runs[i].last) continue;
+      Id& holds = sets.Holds(sets.Find(run));
+      if (!(holds & kListed)) {
+        Id ground = sets.Holds(Sets::kOutside);
+        if ((holds & kFromOutside) && (ground & kListed)) {
+          holds = ground | kFromOutside;
+        } else {
+          holds = Sets::kHead | kListed | (holds & kFromOutside) | regions++ << kRegionShift;
+          if (found.Count(kUnreachedProblem)) {
+            listed.push_back({found.listed.size(), 0});
+            found.listed.push_back({cells.PlaceOf(w.row, first), ""});
+          }
+        }
+      }
+      Id region = (holds & ~Sets::kHead) >> kRegionShift;
+      if (region < listed.size()) listed[region].open += CountIn(component, w.runs[i].first, w.runs[i].last);
+    }
+  });
+  for (const Region& region : listed)
+    found.listed[region.problem].text = "the walker cannot reach this region of " + std::to_string(region.open) +
+                                        (region.open == 1 ? " open cell" : " open cells") + " from the start";
+
+  SortedRow deep;
+  for (int64_t row = walkedRows; row < cells.Rows(); row++) {
+    SortRow(cells, sorts, &seen.cell, row, deep);
+    for (int k = 0; k < kRowWords; k++) {
+      uint64_t open = deep.sort[kWalkedSort][k] & deep.sort[kComponentSort][k];
+      if (open == 0) continue;
+      found.listed.push_back({cells.PlaceOf(row, k * 64 + __builtin_ctzll(open)),
+                              "the walker cannot walk down to this line or past it: positions are "
+                              "single-precision floats, and this far down a step rounds to nothing"});
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -414,7 +627,10 @@ bool ReadMazeCells(FILE* file, MazeCells& cells) {
   return ReadMazeRows(file, OnRow, &cells);
 }
 
-Reach FindReach(const MazeCells& cells) { return ReachOf(cells, FloodCells(cells)); }
+Reach FindReach(const MazeCells& cells) {
+  int64_t open;
+  return ReachOf(cells, open);
+}
 
 std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
   ProblemList found = cells.problems;
@@ -426,35 +642,14 @@ std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
                         std::to_string(cells.starts) +
                             " starts (X): the walker starts on this one, the last"});
 
-  // One problem for each region of cells the walker cannot reach, at its
-  // first cell in reading order, its cells joined as steps join them; one
-  // for all those below the deepest row walked to.
-  FloodCells sorts(cells);
-  Reach seen = ReachOf(cells, sorts);
-  // The open cells that hold a component and that no flood has reached yet.
-  auto unreached = [&](int64_t k) {
-    size_t w = static_cast<size_t>(k);
-    return sorts.open.words[w] & sorts.component.words[w] & ~seen.cell.words[w];
-  };
-  bool tooDeep = false;
-  int64_t r = 0, end = static_cast<int64_t>(cells.cells.size());
-  for (int64_t i = FindSet(unreached, 0, end); i < end; i = FindSet(unreached, i + 1, end)) {
-    while (cells.rowStart[r + 1] <= i) r++;
-    int64_t c = i - cells.rowStart[r];
-    if (r > kDeepestRowWalkedTo) {
-      if (!tooDeep)
-        problems.push_back({cells.PlaceOf(r, c),
-                            "the walker cannot walk down to this line or past it: positions are "
-                            "single-precision floats, and this far down a step rounds to nothing"});
-      tooDeep = true;
-      continue;
-    }
-    int64_t open = Flood(cells, sorts, false, seen).From(r, c);
-    if (!found.Count(kUnreachedProblem)) continue;
-    problems.push_back({cells.PlaceOf(r, c),
-                        "the walker cannot reach this region of " + std::to_string(open) +
-                            (open == 1 ? " open cell" : " open cells") + " from the start"});
-  }
+  int64_t open, reached = 0;
+  Reach seen = ReachOf(cells, open);
+  for (uint64_t word : seen.cell.words) reached += CountBits(word);
+  // Nearly every maze: the walker reaches every open cell.
+  if (reached < open && FitsWord(cells))
+    ListUnreached<uint32_t>(cells, seen, found);
+  else if (reached < open)
+    ListUnreached<uint64_t>(cells, seen, found);
 
   std::stable_sort(problems.begin(), problems.end(),
                    [](const MazeProblem& a, const MazeProblem& b) {

@@ -422,14 +422,16 @@ TEST(WalkerReachTest, TheWalkerStopsWhereTheCheckSaysAStepRoundsToNothing) {
 
   // In the deepest row walked to, a pocket is a region of its own, and an
   // open end steps off onto the outside, which reaches the cell beside it
-  // at the top; below, the line past the float limit alone. The rows above
-  // are longer, so that only the deepest row's own end leads out.
+  // at the top; below, the line past the float limit alone, where the
+  // outside leads nowhere. The rows above are longer, so that only the
+  // deepest row's own end leads out.
   const struct {
-    const char *top, *deepest;
+    const char *top, *deepest, *below;
     std::vector<int64_t> lines;
-  } rows[] = {{"#.#####\n", "#.#.###\n", {kDeepestRowWalkedTo + 1, kDeepestRowWalkedTo + 2}},
-              {"#####.#\n", "#...\n", {kDeepestRowWalkedTo + 2}},
-              {"#####.#\n", "#..#\n", {1, kDeepestRowWalkedTo + 2}}};
+  } rows[] = {{"#.#####\n", "#.#.###\n", "#.#####\n", {kDeepestRowWalkedTo + 1, kDeepestRowWalkedTo + 2}},
+              {"#####.#\n", "#...\n", "#.#####\n", {kDeepestRowWalkedTo + 2}},
+              {"#####.#\n", "#..#\n", "#.#####\n", {1, kDeepestRowWalkedTo + 2}},
+              {"#####.#\n", "#...\n", ".######\n", {kDeepestRowWalkedTo + 2}}};
   for (const auto& row : rows) {
     std::string deep;
     deep.reserve(6 * kLines);
@@ -437,6 +439,7 @@ TEST(WalkerReachTest, TheWalkerStopsWhereTheCheckSaysAStepRoundsToNothing) {
       deep += r == 0                     ? row.top
               : r == kStartRow            ? "#X#####\n"
               : r == kDeepestRowWalkedTo ? row.deepest
+              : r > kDeepestRowWalkedTo   ? row.below
                                           : "#.#####\n";
     MazeCells deepCells;
     file = fmemopen(deep.data(), deep.size(), "r");
