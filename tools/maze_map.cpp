@@ -3,6 +3,9 @@
 #include "maze_map.h"
 
 #include <sys/stat.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstdarg>
@@ -164,13 +167,13 @@ void AddRowBits(CellSet& set, int64_t base, const uint64_t* words, int64_t lengt
   }
 }
 
-// Adds the set's cells [first, last].
-void AddCells(CellSet& set, int64_t first, int64_t last) {
+// Takes the set's cells [first, last] out of it.
+void RemoveCells(CellSet& set, int64_t first, int64_t last) {
   for (int64_t k = first >> 6; k <= last >> 6; k++) {
     uint64_t bits = ~uint64_t{0};
     if (k == first >> 6) bits &= ~uint64_t{0} << (first & 63);
     if (k == last >> 6) bits &= ~uint64_t{0} >> (63 - (last & 63));
-    set.words[static_cast<size_t>(k)] |= bits;
+    set.words[static_cast<size_t>(k)] &= ~bits;
   }
 }
 
@@ -192,6 +195,14 @@ void SortRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen
     // a wall's kind is its lowest bit. Where any other kind stands among
     // them, and for the last few cells of a row, a cell at a time.
     uint64_t walls = 0, others = 0;
+#if defined(__SSE2__)
+    for (; b + 16 <= end; b += 16) {
+      __m128i word = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kinds + first + b));
+      __m128i lowest = _mm_cmpeq_epi8(_mm_and_si128(word, _mm_set1_epi8(~1)), _mm_setzero_si128());
+      others |= static_cast<unsigned>(_mm_movemask_epi8(lowest)) ^ 0xFFFF;
+      walls |= uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_slli_epi64(word, 7)))} << b;
+    }
+#endif
     for (; b + 8 <= end; b += 8) {
       uint64_t word = LoadWord(reinterpret_cast<const char*>(kinds + first + b));
       others |= word & ~kLowBits;
@@ -238,7 +249,10 @@ void EachWordIn(const uint64_t* words, int64_t from, int64_t to, Take take) {
   }
 }
 
-bool AnyIn(const uint64_t* words, int64_t from, int64_t to) {
+inline bool AnyIn(const uint64_t* words, int64_t from, int64_t to) {
+  // Nearly every run lies in one word.
+  if (from >= 0 && from >> 6 == to >> 6)
+    return (words[from >> 6] & ~uint64_t{0} << (from & 63) & ~uint64_t{0} >> (63 - (to & 63))) != 0;
   uint64_t any = 0;
   EachWordIn(words, from, to, [&](int64_t, uint64_t bits) { any |= bits; });
   return any != 0;
@@ -284,6 +298,34 @@ int RunsOf(const SortedRow& sorted, ColumnRun* runs) {
   return starts;
 }
 
+// The run of walked cells numbered n in a row's walked cells, from 0.
+ColumnRun NthRun(const uint64_t* walked, int n) {
+  uint64_t before = 0;
+  int w = 0;
+  for (;; w++) {
+    uint64_t starts = walked[w] & ~(walked[w] << 1 | before);
+    int count = CountBits(starts);
+    if (n < count) {
+      for (; n > 0; n--) starts &= starts - 1;
+      before = static_cast<uint64_t>(w * 64 + __builtin_ctzll(starts));
+      break;
+    }
+    n -= count;
+    before = walked[w] >> 63;
+  }
+  int64_t first = static_cast<int64_t>(before), k = first >> 6;
+  uint64_t past = ~walked[k] & ~uint64_t{0} << (first & 63);
+  while (past == 0) past = ~walked[++k];
+  return {first, k * 64 + __builtin_ctzll(past) - 1};
+}
+
+// One row in a window of its own, whose runs above are not asked for.
+RowWindow WindowOf(const MazeCells& cells, const SortTable& sorts, int64_t row, SortedRow (&sorted)[3],
+                   ColumnRun* runs) {
+  for (int d = 0; d < 3; d++) SortRow(cells, sorts, nullptr, row - 1 + d, sorted[d]);
+  return {row, &sorted[0], &sorted[1], &sorted[2], runs, nullptr, RunsOf(sorted[1], runs), 0};
+}
+
 // Each row of [0, end) in turn, in a window: on(window).
 template <typename OnRow>
 void EachRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end, OnRow on) {
@@ -304,7 +346,7 @@ void EachRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen
 
 // Whether a walker on the run steps off the rows, onto the ground outside:
 // past either end of its own row, or of a row it may step to.
-bool StepsOutside(const RowWindow& w, const ColumnRun& run) {
+inline bool StepsOutside(const RowWindow& w, const ColumnRun& run) {
   if (w.row > kDeepestRowWalkedTo) return false;
   return run.first == 0 || run.last + 1 >= std::min(w.at->length, w.above->length) ||
          (w.row + 1 <= kDeepestRowWalkedTo && run.last + 1 >= w.below->length);
@@ -442,25 +484,33 @@ Reach ReachOf(const MazeCells& cells, int64_t& open) {
   const Id kSpaces = 1, kThrows = 2, kReached = 4;
   SortTable sorts(cells.TeleportsThrow());
   Sets sets(MostRuns(cells));
-  std::vector<Id> fromOutside;
+  std::vector<Id> fromOutside, rowFirst;
+  std::vector<bool> throwsNear;
+  rowFirst.reserve(static_cast<size_t>(cells.Rows()) + 1);
+  throwsNear.reserve(static_cast<size_t>(cells.Rows()));
   Id startRun = Sets::kOutside;
+  // Every walked cell marked as reached for now: nearly every one is.
   EachRow(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w) {
     const SortedRow& at = *w.at;
     for (int k = 0; k < kRowWords; k++) open += CountBits(at.sort[kWalkedSort][k] | at.sort[kThrownSort][k]);
+    AddRowBits(reach.cell, cells.rowStart[w.row], at.sort[kWalkedSort], at.length);
     // The ground outside steps onto the cells beside it that throw.
     if (at.throws && w.row <= kDeepestRowWalkedTo &&
         ((at.sort[kThrownSort][0] & 1) ||
          AnyIn(at.sort[kThrownSort], BesideOutsideFrom(cells, w.row), at.length - 1)))
       sets.Holds(Sets::kOutside) |= kThrows;
-    bool throwsNear = w.ThrowsNear();
+    bool near = w.ThrowsNear();
     Id first = sets.AddRow(cells, w, true, fromOutside, [&](const ColumnRun& run) {
       bool throws = false;
-      if (throwsNear) ThrownBeside(w, run, [&](int64_t, int64_t) { throws = true; });
+      if (near) ThrownBeside(w, run, [&](int64_t, int64_t) { throws = true; });
       return (AnyIn(at.sort[kSpaceSort], run.first, run.last) ? kSpaces : 0) | (throws ? kThrows : 0);
     });
     for (int i = 0; i < w.count && w.row == startRow; i++)
       if (w.runs[i].first <= startColumn && startColumn <= w.runs[i].last) startRun = first + static_cast<Id>(i);
+    rowFirst.push_back(first);
+    throwsNear.push_back(near);
   });
+  rowFirst.push_back(sets.Size());
 
   // The sets reached, until neither the ground nor a throw leads on.
   auto reachSet = [&](Id run) {
@@ -487,30 +537,46 @@ Reach ReachOf(const MazeCells& cells, int64_t& open) {
   }
   sets.Spread();
 
-  // The cells of the runs reached, and the cells that throw which they, or
-  // the ground, step onto.
+  // The runs not reached taken out again, and the cells that throw added
+  // which the runs reached, or the ground, step onto: the rows near those
+  // cells sorted again.
   reach.outside = sets.Holds(Sets::kOutside) & kReached;
   if (onStart == kStepThrown) reach.cell.Add(cells.rowStart[startRow] + startColumn);
-  Id run = 1;
-  EachRow(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w) {
-    const SortedRow& at = *w.at;
-    int64_t base = cells.rowStart[w.row];
+  SortedRow sorted[3];
+  ColumnRun runs[kMostRuns];
+  for (int64_t row = 0; row < cells.Rows(); row++) {
+    int64_t base = cells.rowStart[row];
+    if (!throwsNear[row]) {
+      // The runs not reached, found among the row's cells marked so far:
+      // nearly every row has none, or one or two.
+      uint64_t walked[kRowWords];
+      bool read = false;
+      for (Id run = rowFirst[row]; run < rowFirst[row + 1]; run++) {
+        if (sets.Holds(run) & kReached) continue;
+        for (int k = 0; k < kRowWords && !read; k++) {
+          int64_t past = cells.Length(row) - k * 64;
+          walked[k] = past <= 0 ? 0 : BitsFrom(reach.cell, base + k * 64) & (past >= 64 ? ~uint64_t{0} : (uint64_t{1} << past) - 1);
+        }
+        read = true;
+        ColumnRun taken = NthRun(walked, static_cast<int>(run - rowFirst[row]));
+        RemoveCells(reach.cell, base + taken.first, base + taken.last);
+      }
+      continue;
+    }
+    RowWindow w = WindowOf(cells, sorts, row, sorted, runs);
     auto mark = [&](int64_t r, int64_t c) { reach.cell.Add(cells.rowStart[r] + c); };
-    if (reach.outside && at.throws && w.row <= kDeepestRowWalkedTo) {
-      const uint64_t* thrower = at.sort[kThrownSort];
-      for (int64_t c = NextBit(thrower, 0, at.length); c < at.length; c = NextBit(thrower, c + 1, at.length))
-        if (c == 0 || c >= BesideOutsideFrom(cells, w.row)) mark(w.row, c);
+    const uint64_t* thrower = w.at->sort[kThrownSort];
+    if (reach.outside && row <= kDeepestRowWalkedTo) {
+      for (int64_t c = NextBit(thrower, 0, w.at->length); c < w.at->length; c = NextBit(thrower, c + 1, w.at->length))
+        if (c == 0 || c >= BesideOutsideFrom(cells, row)) mark(row, c);
     }
-    // Nearly every row: all its runs reached at once.
-    bool all = true;
-    for (int i = 0; i < w.count; i++) all &= (sets.Holds(run + static_cast<Id>(i)) & kReached) != 0;
-    if (all) AddRowBits(reach.cell, base, at.sort[kWalkedSort], at.length);
-    for (int i = 0; i < w.count; i++, run++) {
-      if (!(sets.Holds(run) & kReached)) continue;
-      if (!all) AddCells(reach.cell, base + w.runs[i].first, base + w.runs[i].last);
-      if (w.ThrowsNear()) ThrownBeside(w, w.runs[i], mark);
+    for (int i = 0; i < w.count; i++) {
+      if (!(sets.Holds(rowFirst[row] + static_cast<Id>(i)) & kReached))
+        RemoveCells(reach.cell, base + w.runs[i].first, base + w.runs[i].last);
+      else
+        ThrownBeside(w, w.runs[i], mark);
     }
-  });
+  }
   return reach;
 }
 
