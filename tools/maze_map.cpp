@@ -8,8 +8,12 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
+#if defined(ZUMBREL_THREADS)
+#include <thread>
+#endif
 
 #include "sim/steps.h"
 #include "world/row_bytes.h"
@@ -372,6 +376,100 @@ void ThrownBeside(const RowWindow& w, const ColumnRun& run, Each each) {
   }
 }
 
+// A row's runs as the first pass takes them, to be numbered and joined in
+// turn: what each holds, and how the ground outside meets it.
+enum GroundMeeting : unsigned char {
+  kGroundApart,      // not at all
+  kGroundJoined,     // the walker steps off the rows from it
+  kGroundLeadsOnto,  // the ground leads onto it, but it not back
+};
+struct TakenRow {
+  int64_t row;
+  int count;
+  struct {
+    uint16_t first, last;
+  } runs[kMostRuns];  // columns, narrow, for the thread that joins them
+  unsigned char holds[kMostRuns];
+  GroundMeeting ground[kMostRuns];
+  // The runs of the row above that a step from each joins, from the
+  // first, many.
+  uint16_t firstAbove[kMostRuns];
+  unsigned char joinsAbove[kMostRuns];
+  unsigned char groundHolds;  // what the ground takes on from the row
+  bool throwsNear;            // whether a cell that throws is in it or beside it
+  int64_t thrown;             // its cells that throw
+};
+
+// The window's runs, those of the row above that each joins, and how the
+// ground outside meets them where it is given; the rest is the caller's.
+void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow& out) {
+  out.row = w.row;
+  out.count = w.count;
+  out.groundHolds = 0;
+  out.throwsNear = w.ThrowsNear();
+  out.thrown = 0;
+  for (int j = 0; j < w.count; j++) out.joinsAbove[j] = 0;
+  if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
+    for (int i = 0, j = 0; i < w.aboveCount && j < w.count;) {
+      const ColumnRun &up = w.aboveRuns[i], &run = w.runs[j];
+      if (up.first <= run.last + 1 && run.first <= up.last + 1) {
+        if (out.joinsAbove[j]++ == 0) out.firstAbove[j] = static_cast<uint16_t>(i);
+      }
+      if (up.last < run.last)
+        i++;
+      else
+        j++;
+    }
+  }
+  int64_t beside = BesideOutsideFrom(cells, w.row);
+  for (int i = 0; i < w.count; i++) {
+    const ColumnRun& run = w.runs[i];
+    out.runs[i] = {static_cast<uint16_t>(run.first), static_cast<uint16_t>(run.last)};
+    out.holds[i] = 0;
+    out.ground[i] = !outside              ? kGroundApart
+                    : StepsOutside(w, run) ? kGroundJoined
+                    : w.row <= kDeepestRowWalkedTo && (run.first == 0 || run.last >= beside)
+                        ? kGroundLeadsOnto
+                        : kGroundApart;
+  }
+}
+
+// Rows taken in one thread and joined in turn in another, both cores at
+// work on a large maze; on a small one, or without threads, each row taken
+// and then joined. take(window, taken) fills in a row's record, and
+// join(taken) is given each in turn.
+constexpr size_t kCellsForTwoThreads = size_t{1} << 20;
+template <typename Take, typename Join>
+void TakeAndJoin(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end, Take take,
+                 Join join) {
+  constexpr int64_t kRing = 16;
+  std::vector<TakenRow> ring(kRing);
+#if defined(ZUMBREL_THREADS)
+  if (cells.cells.size() >= kCellsForTwoThreads) {
+    std::atomic<int64_t> taken{0}, joined{0};
+    std::thread taker([&] {
+      EachRow(cells, sorts, seen, end, [&](const RowWindow& w) {
+        // A record is free once the row it held is joined.
+        while (w.row - joined.load(std::memory_order_acquire) >= kRing) std::this_thread::yield();
+        take(w, ring[w.row % kRing]);
+        taken.store(w.row + 1, std::memory_order_release);
+      });
+    });
+    for (int64_t row = 0; row < end; row++) {
+      while (taken.load(std::memory_order_acquire) <= row) std::this_thread::yield();
+      join(static_cast<const TakenRow&>(ring[row % kRing]));
+      joined.store(row + 1, std::memory_order_release);
+    }
+    taker.join();
+    return;
+  }
+#endif
+  EachRow(cells, sorts, seen, end, [&](const RowWindow& w) {
+    take(w, ring[0]);
+    join(static_cast<const TakenRow&>(ring[0]));
+  });
+}
+
 // The runs of walked cells, numbered in reading order from 1 after the
 // ground outside, 0, and joined into sets as steps join them. An entry is
 // the run it joined, always an earlier one, or, for the first run of its
@@ -412,36 +510,21 @@ class RunSets {
       if (!(entries_[x] & kHead)) entries_[x] = entries_[entries_[x]];
   }
 
-  // Numbers the row's runs, each holding holdsOf(run), and joins those a
-  // step joins: with the runs of the row above, and, where given, with the
-  // ground outside where the walker steps off the rows. The runs that the
-  // ground leads onto but not back go to fromOutside. Returns the first
+  // Numbers the row's runs, each holding what it holds, and joins those a
+  // step joins: with the runs of the row above it was taken with, and with
+  // the ground outside where the walker steps off the rows. The runs that
+  // the ground leads onto but not back go to fromOutside. Returns the first
   // run's number.
-  template <typename HoldsOf>
-  Id AddRow(const MazeCells& cells, const RowWindow& w, bool outside, std::vector<Id>& fromOutside,
-            HoldsOf holdsOf) {
+  Id AddRow(const TakenRow& row, std::vector<Id>& fromOutside) {
     Id first = Size();
-    int64_t beside = BesideOutsideFrom(cells, w.row);
-    for (int i = 0; i < w.count; i++) {
-      const ColumnRun& run = w.runs[i];
-      entries_.push_back(kHead | holdsOf(run));
-      if (!outside) continue;
-      if (StepsOutside(w, run))
-        Join(kOutside, first + static_cast<Id>(i));
-      else if (w.row <= kDeepestRowWalkedTo && (run.first == 0 || run.last >= beside))
-        fromOutside.push_back(first + static_cast<Id>(i));
+    for (int i = 0; i < row.count; i++) {
+      entries_.push_back(kHead | row.holds[i]);
+      if (row.ground[i] == kGroundJoined) Join(kOutside, first + static_cast<Id>(i));
+      if (row.ground[i] == kGroundLeadsOnto) fromOutside.push_back(first + static_cast<Id>(i));
     }
-    if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
-      for (int i = 0, j = 0; i < w.aboveCount && j < w.count;) {
-        const ColumnRun &above = w.aboveRuns[i], &run = w.runs[j];
-        if (above.first <= run.last + 1 && run.first <= above.last + 1)
-          Join(aboveFirst_ + static_cast<Id>(i), first + static_cast<Id>(j));
-        if (above.last < run.last)
-          i++;
-        else
-          j++;
-      }
-    }
+    for (int j = 0; j < row.count; j++)
+      for (int i = row.firstAbove[j]; i < row.firstAbove[j] + row.joinsAbove[j]; i++)
+        Join(aboveFirst_ + static_cast<Id>(i), first + static_cast<Id>(j));
     aboveFirst_ = first;
     return first;
   }
@@ -464,24 +547,23 @@ Reach NoneReached(const MazeCells& cells) {
 }
 
 // The cells connected to the start through the tick's steps, the ground
-// outside the rows among them, and how many cells are open. A step reaches
+// outside the rows among them, and whether it missed an open cell that
+// holds a component. A step reaches
 // the eight cells around, and from the ground, every cell beside it. A cell
 // that throws leads to every space cell and to none of its neighbours. The
 // runs are joined into sets first; a set reached leads on to others only
 // through the ground or a throw. A walker who starts inside a wall never
 // leaves it.
 template <typename Id>
-Reach ReachOf(const MazeCells& cells, int64_t& open) {
+Reach ReachOf(const MazeCells& cells, bool& missed) {
   using Sets = RunSets<Id>;
   Reach reach = NoneReached(cells);
   int64_t startRow = cells.startRow, startColumn = cells.startColumn;
   StepOutcome onStart = OutcomeOfStepOnto(cells.Kind(startRow, startColumn), cells.TeleportsThrow());
-  open = 0;
-  if (onStart == kStepRefused) {
-    open = static_cast<int64_t>(cells.cells.size());  // not counted: as many as there could be
-    return reach;
-  }
-  const Id kSpaces = 1, kThrows = 2, kReached = 4;
+  missed = true;
+  if (onStart == kStepRefused) return reach;
+  const Id kSpaces = 1, kThrows = 2, kComponents = 4, kReached = 8;
+  int64_t throwers = 0, throwersReached = 0;
   SortTable sorts(cells.TeleportsThrow());
   Sets sets(MostRuns(cells));
   std::vector<Id> fromOutside, rowFirst;
@@ -490,25 +572,31 @@ Reach ReachOf(const MazeCells& cells, int64_t& open) {
   throwsNear.reserve(static_cast<size_t>(cells.Rows()));
   Id startRun = Sets::kOutside;
   // Every walked cell marked as reached for now: nearly every one is.
-  EachRow(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w) {
+  TakeAndJoin(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w, TakenRow& taken) {
     const SortedRow& at = *w.at;
-    for (int k = 0; k < kRowWords; k++) open += CountBits(at.sort[kWalkedSort][k] | at.sort[kThrownSort][k]);
+    TakeRuns(cells, w, true, taken);
+    for (int k = 0; k < kRowWords && at.throws; k++) taken.thrown += CountBits(at.sort[kThrownSort][k]);
     AddRowBits(reach.cell, cells.rowStart[w.row], at.sort[kWalkedSort], at.length);
     // The ground outside steps onto the cells beside it that throw.
     if (at.throws && w.row <= kDeepestRowWalkedTo &&
         ((at.sort[kThrownSort][0] & 1) ||
          AnyIn(at.sort[kThrownSort], BesideOutsideFrom(cells, w.row), at.length - 1)))
-      sets.Holds(Sets::kOutside) |= kThrows;
-    bool near = w.ThrowsNear();
-    Id first = sets.AddRow(cells, w, true, fromOutside, [&](const ColumnRun& run) {
+      taken.groundHolds = kThrows;
+    for (int i = 0; i < w.count; i++) {
       bool throws = false;
-      if (near) ThrownBeside(w, run, [&](int64_t, int64_t) { throws = true; });
-      return (AnyIn(at.sort[kSpaceSort], run.first, run.last) ? kSpaces : 0) | (throws ? kThrows : 0);
-    });
-    for (int i = 0; i < w.count && w.row == startRow; i++)
-      if (w.runs[i].first <= startColumn && startColumn <= w.runs[i].last) startRun = first + static_cast<Id>(i);
+      if (taken.throwsNear) ThrownBeside(w, w.runs[i], [&](int64_t, int64_t) { throws = true; });
+      taken.holds[i] = (AnyIn(at.sort[kSpaceSort], w.runs[i].first, w.runs[i].last) ? kSpaces : 0) |
+                       (AnyIn(at.sort[kComponentSort], w.runs[i].first, w.runs[i].last) ? kComponents : 0) |
+                       (throws ? kThrows : 0);
+    }
+  }, [&](const TakenRow& row) {
+    throwers += row.thrown;
+    sets.Holds(Sets::kOutside) |= row.groundHolds;
+    Id first = sets.AddRow(row, fromOutside);
+    for (int i = 0; i < row.count && row.row == startRow; i++)
+      if (row.runs[i].first <= startColumn && startColumn <= row.runs[i].last) startRun = first + static_cast<Id>(i);
     rowFirst.push_back(first);
-    throwsNear.push_back(near);
+    throwsNear.push_back(row.throwsNear);
   });
   rowFirst.push_back(sets.Size());
 
@@ -535,13 +623,21 @@ Reach ReachOf(const MazeCells& cells, int64_t& open) {
         if (sets.IsHead(x) && (sets.Holds(x) & kSpaces)) grew |= reachSet(x);
     }
   }
+  bool setMissed = false;
+  for (Id x = 0; x < sets.Size() && !setMissed; x++)
+    setMissed = sets.IsHead(x) && (sets.Holds(x) & kComponents) && !(sets.Holds(x) & kReached);
   sets.Spread();
 
   // The runs not reached taken out again, and the cells that throw added
   // which the runs reached, or the ground, step onto: the rows near those
   // cells sorted again.
   reach.outside = sets.Holds(Sets::kOutside) & kReached;
-  if (onStart == kStepThrown) reach.cell.Add(cells.rowStart[startRow] + startColumn);
+  auto mark = [&](int64_t r, int64_t c) {
+    int64_t at = cells.rowStart[r] + c;
+    throwersReached += !reach.cell.Has(at);
+    reach.cell.Add(at);
+  };
+  if (onStart == kStepThrown) mark(startRow, startColumn);
   SortedRow sorted[3];
   ColumnRun runs[kMostRuns];
   for (int64_t row = 0; row < cells.Rows(); row++) {
@@ -564,7 +660,6 @@ Reach ReachOf(const MazeCells& cells, int64_t& open) {
       continue;
     }
     RowWindow w = WindowOf(cells, sorts, row, sorted, runs);
-    auto mark = [&](int64_t r, int64_t c) { reach.cell.Add(cells.rowStart[r] + c); };
     const uint64_t* thrower = w.at->sort[kThrownSort];
     if (reach.outside && row <= kDeepestRowWalkedTo) {
       for (int64_t c = NextBit(thrower, 0, w.at->length); c < w.at->length; c = NextBit(thrower, c + 1, w.at->length))
@@ -577,11 +672,12 @@ Reach ReachOf(const MazeCells& cells, int64_t& open) {
         ThrownBeside(w, w.runs[i], mark);
     }
   }
+  missed = setMissed || throwersReached < throwers;
   return reach;
 }
 
-Reach ReachOf(const MazeCells& cells, int64_t& open) {
-  return FitsWord(cells) ? ReachOf<uint32_t>(cells, open) : ReachOf<uint64_t>(cells, open);
+Reach ReachOf(const MazeCells& cells, bool& missed) {
+  return FitsWord(cells) ? ReachOf<uint32_t>(cells, missed) : ReachOf<uint64_t>(cells, missed);
 }
 
 // One problem for each region of open cells the walker cannot reach, its
@@ -600,9 +696,9 @@ void ListUnreached(const MazeCells& cells, const Reach& seen, ProblemList& found
   Sets sets(MostRuns(cells));
   std::vector<Id> fromOutside;
   int64_t walkedRows = std::min(cells.Rows(), kDeepestRowWalkedTo + 1);
-  EachRow(cells, sorts, &seen.cell, walkedRows, [&](const RowWindow& w) {
-    sets.AddRow(cells, w, !seen.outside, fromOutside, [](const ColumnRun&) { return Id{0}; });
-  });
+  TakeAndJoin(cells, sorts, &seen.cell, walkedRows,
+              [&](const RowWindow& w, TakenRow& taken) { TakeRuns(cells, w, !seen.outside, taken); },
+              [&](const TakenRow& row) { sets.AddRow(row, fromOutside); });
   for (Id run : fromOutside) sets.Holds(sets.Find(run)) |= kFromOutside;
 
   // Each region numbered as its first cell is met; the first few listed.
@@ -694,8 +790,8 @@ bool ReadMazeCells(FILE* file, MazeCells& cells) {
 }
 
 Reach FindReach(const MazeCells& cells) {
-  int64_t open;
-  return ReachOf(cells, open);
+  bool missed;
+  return ReachOf(cells, missed);
 }
 
 std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
@@ -708,13 +804,13 @@ std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
                         std::to_string(cells.starts) +
                             " starts (X): the walker starts on this one, the last"});
 
-  int64_t open, reached = 0;
-  Reach seen = ReachOf(cells, open);
-  for (uint64_t word : seen.cell.words) reached += CountBits(word);
-  // Nearly every maze: the walker reaches every open cell.
-  if (reached < open && FitsWord(cells))
+  // Nearly every maze: the walker reaches every open cell that holds a
+  // component.
+  bool missed;
+  Reach seen = ReachOf(cells, missed);
+  if (missed && FitsWord(cells))
     ListUnreached<uint32_t>(cells, seen, found);
-  else if (reached < open)
+  else if (missed)
     ListUnreached<uint64_t>(cells, seen, found);
 
   std::stable_sort(problems.begin(), problems.end(),
