@@ -122,7 +122,8 @@ int64_t FirstColumnBesideOutside(const MazeCells& cells, int64_t row) {
   return std::max<int64_t>(shortest - 1, 0);
 }
 
-// A row holds at most a read's characters: its cells fit these words.
+// A row holds at most a read's characters: its cells fit these words, and
+// its columns sixteen bits.
 constexpr int kRowWords = (kMazeRowLength + 63) / 64;
 
 // What a walk asks of a cell: whether the walker stands on it and steps on
@@ -182,7 +183,8 @@ void RemoveCells(CellSet& set, int64_t first, int64_t last) {
 }
 
 // Sorts a row's cells; those in seen, where given, are walked on no more.
-void SortRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t row, SortedRow& out) {
+void SortRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t row,
+             SortedRow& out) {
   out.length = row >= 0 && row < cells.Rows() ? cells.Length(row) : 0;
   out.throws = false;
   const signed char* kinds = out.length > 0 ? cells.cells.data() + cells.rowStart[row] : nullptr;
@@ -214,13 +216,16 @@ void SortRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen
     }
     if (others == 0 && b > 0) {
       uint64_t kept = b == 64 ? ~uint64_t{0} : (uint64_t{1} << b) - 1;
-      for (int k = 0; k < kNumCellSorts; k++) bits[k] = ((~walls & ofSpace[k]) | (walls & ofWall[k])) & kept;
+      for (int k = 0; k < kNumCellSorts; k++)
+        bits[k] = ((~walls & ofSpace[k]) | (walls & ofWall[k])) & kept;
     } else {
       b = 0;
     }
     for (; b < end; b++)
-      for (int k = 0; k < kNumCellSorts; k++) bits[k] |= uint64_t{sorts.of[kinds[first + b] + 1] >> k & 1} << b;
-    if (seen != nullptr && end > 0) bits[kWalkedSort] &= ~BitsFrom(*seen, cells.rowStart[row] + first);
+      for (int k = 0; k < kNumCellSorts; k++)
+        bits[k] |= uint64_t{sorts.of[kinds[first + b] + 1] >> k & 1} << b;
+    if (seen != nullptr && end > 0)
+      bits[kWalkedSort] &= ~BitsFrom(*seen, cells.rowStart[row] + first);
     for (int k = 0; k < kNumCellSorts; k++) out.sort[k][w] = bits[k];
     out.throws |= bits[kThrownSort] != 0;
   }
@@ -302,48 +307,56 @@ int RunsOf(const SortedRow& sorted, ColumnRun* runs) {
   return starts;
 }
 
-// The run of walked cells numbered n in a row's walked cells, from 0.
+// The run of walked cells numbered n in a row's walked cells, from 0: its
+// start found by counting starts a word at a time.
 ColumnRun NthRun(const uint64_t* walked, int n) {
   uint64_t before = 0;
-  int w = 0;
-  for (;; w++) {
+  int64_t first = 0;
+  for (int w = 0; w < kRowWords; w++) {
     uint64_t starts = walked[w] & ~(walked[w] << 1 | before);
     int count = CountBits(starts);
     if (n < count) {
       for (; n > 0; n--) starts &= starts - 1;
-      before = static_cast<uint64_t>(w * 64 + __builtin_ctzll(starts));
+      first = w * 64 + __builtin_ctzll(starts);
       break;
     }
     n -= count;
     before = walked[w] >> 63;
   }
-  int64_t first = static_cast<int64_t>(before), k = first >> 6;
+  int64_t k = first >> 6;
   uint64_t past = ~walked[k] & ~uint64_t{0} << (first & 63);
   while (past == 0) past = ~walked[++k];
   return {first, k * 64 + __builtin_ctzll(past) - 1};
 }
 
 // One row in a window of its own, whose runs above are not asked for.
-RowWindow WindowOf(const MazeCells& cells, const SortTable& sorts, int64_t row, SortedRow (&sorted)[3],
-                   ColumnRun* runs) {
+RowWindow WindowOf(const MazeCells& cells, const SortTable& sorts, int64_t row,
+                   SortedRow (&sorted)[3], ColumnRun* runs) {
   for (int d = 0; d < 3; d++) SortRow(cells, sorts, nullptr, row - 1 + d, sorted[d]);
   return {row, &sorted[0], &sorted[1], &sorted[2], runs, nullptr, RunsOf(sorted[1], runs), 0};
 }
 
 // Each row of [0, end) in turn, in a window: on(window).
 template <typename OnRow>
-void EachRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end, OnRow on) {
+void EachRow(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end,
+             OnRow on) {
   SortedRow sorted[3];
   ColumnRun runs[2][kMostRuns];
   SortRow(cells, sorts, seen, -1, sorted[0]);
   SortRow(cells, sorts, seen, 0, sorted[1]);
-  RowWindow window = {0, &sorted[0], &sorted[1], &sorted[2], runs[0], runs[1], 0, 0};
+  RowWindow window = {0, &sorted[0], &sorted[1], &sorted[2], runs[1], nullptr, 0, 0};
   for (int64_t row = 0; row < end; row++) {
     SortedRow& below = sorted[(row + 2) % 3];
     ColumnRun* found = runs[row % 2];
     SortRow(cells, sorts, seen, row + 1, below);
-    window = {row, &sorted[row % 3], &sorted[(row + 1) % 3], &below, found, runs[(row + 1) % 2],
-              RunsOf(sorted[(row + 1) % 3], found), window.count};
+    window.aboveRuns = window.runs;
+    window.aboveCount = window.count;
+    window.row = row;
+    window.above = &sorted[row % 3];
+    window.at = &sorted[(row + 1) % 3];
+    window.below = &below;
+    window.runs = found;
+    window.count = RunsOf(*window.at, found);
     on(static_cast<const RowWindow&>(window));
   }
 }
@@ -369,10 +382,13 @@ void ThrownBeside(const RowWindow& w, const ColumnRun& run, Each each) {
   const SortedRow* rows[3] = {w.above, w.at, w.below};
   for (int d = -1; d <= 1; d++) {
     // Below the deepest row walked to, the walker moves along its row alone.
-    if (!rows[d + 1]->throws || (d != 0 && std::max(w.row, w.row + d) > kDeepestRowWalkedTo)) continue;
-    EachWordIn(rows[d + 1]->sort[kThrownSort], run.first - 1, run.last + 1, [&](int64_t k, uint64_t bits) {
-      for (; bits != 0; bits &= bits - 1) each(w.row + d, (k << 6) + __builtin_ctzll(bits));
-    });
+    if (!rows[d + 1]->throws || (d != 0 && std::max(w.row, w.row + d) > kDeepestRowWalkedTo))
+      continue;
+    EachWordIn(rows[d + 1]->sort[kThrownSort], run.first - 1, run.last + 1,
+               [&](int64_t k, uint64_t bits) {
+                 for (; bits != 0; bits &= bits - 1)
+                   each(w.row + d, (k << 6) + __builtin_ctzll(bits));
+               });
   }
 }
 
@@ -426,7 +442,7 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
     const ColumnRun& run = w.runs[i];
     out.runs[i] = {static_cast<uint16_t>(run.first), static_cast<uint16_t>(run.last)};
     out.holds[i] = 0;
-    out.ground[i] = !outside              ? kGroundApart
+    out.ground[i] = !outside               ? kGroundApart
                     : StepsOutside(w, run) ? kGroundJoined
                     : w.row <= kDeepestRowWalkedTo && (run.first == 0 || run.last >= beside)
                         ? kGroundLeadsOnto
@@ -440,8 +456,8 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
 // join(taken) is given each in turn.
 constexpr size_t kCellsForTwoThreads = size_t{1} << 20;
 template <typename Take, typename Join>
-void TakeAndJoin(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end, Take take,
-                 Join join) {
+void TakeAndJoin(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end,
+                 Take take, Join join) {
   constexpr int64_t kRing = 16;
   std::vector<TakenRow> ring(kRing);
 #if defined(ZUMBREL_THREADS)
@@ -534,8 +550,10 @@ class RunSets {
   Id aboveFirst_ = 0;
 };
 
-// At most a run a cell, and the ground outside.
-size_t MostRuns(const MazeCells& cells) { return cells.cells.size() / 2 + static_cast<size_t>(cells.Rows()) + 1; }
+// At most a run every other cell of a row, and the ground outside.
+size_t MostRuns(const MazeCells& cells) {
+  return cells.cells.size() / 2 + static_cast<size_t>(cells.Rows()) + 1;
+}
 
 // Whether a set's numbers and what it holds fit 32 bits.
 bool FitsWord(const MazeCells& cells) { return MostRuns(cells) < (size_t{1} << 28); }
@@ -547,19 +565,19 @@ Reach NoneReached(const MazeCells& cells) {
 }
 
 // The cells connected to the start through the tick's steps, the ground
-// outside the rows among them, and whether it missed an open cell that
-// holds a component. A step reaches
-// the eight cells around, and from the ground, every cell beside it. A cell
-// that throws leads to every space cell and to none of its neighbours. The
-// runs are joined into sets first; a set reached leads on to others only
-// through the ground or a throw. A walker who starts inside a wall never
-// leaves it.
+// outside the rows among them, and whether an open cell that holds a
+// component was missed. A step reaches the eight cells around, and from the
+// ground, every cell beside it. A cell that throws leads to every space
+// cell and to none of its neighbours. The runs are joined into sets first;
+// a set reached leads on to others only through the ground or a throw. A
+// walker who starts inside a wall never leaves it.
 template <typename Id>
 Reach ReachOf(const MazeCells& cells, bool& missed) {
   using Sets = RunSets<Id>;
   Reach reach = NoneReached(cells);
   int64_t startRow = cells.startRow, startColumn = cells.startColumn;
-  StepOutcome onStart = OutcomeOfStepOnto(cells.Kind(startRow, startColumn), cells.TeleportsThrow());
+  StepOutcome onStart =
+      OutcomeOfStepOnto(cells.Kind(startRow, startColumn), cells.TeleportsThrow());
   missed = true;
   if (onStart == kStepRefused) return reach;
   const Id kSpaces = 1, kThrows = 2, kComponents = 4, kReached = 8;
@@ -572,32 +590,39 @@ Reach ReachOf(const MazeCells& cells, bool& missed) {
   throwsNear.reserve(static_cast<size_t>(cells.Rows()));
   Id startRun = Sets::kOutside;
   // Every walked cell marked as reached for now: nearly every one is.
-  TakeAndJoin(cells, sorts, nullptr, cells.Rows(), [&](const RowWindow& w, TakenRow& taken) {
-    const SortedRow& at = *w.at;
-    TakeRuns(cells, w, true, taken);
-    for (int k = 0; k < kRowWords && at.throws; k++) taken.thrown += CountBits(at.sort[kThrownSort][k]);
-    AddRowBits(reach.cell, cells.rowStart[w.row], at.sort[kWalkedSort], at.length);
-    // The ground outside steps onto the cells beside it that throw.
-    if (at.throws && w.row <= kDeepestRowWalkedTo &&
-        ((at.sort[kThrownSort][0] & 1) ||
-         AnyIn(at.sort[kThrownSort], BesideOutsideFrom(cells, w.row), at.length - 1)))
-      taken.groundHolds = kThrows;
-    for (int i = 0; i < w.count; i++) {
-      bool throws = false;
-      if (taken.throwsNear) ThrownBeside(w, w.runs[i], [&](int64_t, int64_t) { throws = true; });
-      taken.holds[i] = (AnyIn(at.sort[kSpaceSort], w.runs[i].first, w.runs[i].last) ? kSpaces : 0) |
-                       (AnyIn(at.sort[kComponentSort], w.runs[i].first, w.runs[i].last) ? kComponents : 0) |
-                       (throws ? kThrows : 0);
-    }
-  }, [&](const TakenRow& row) {
-    throwers += row.thrown;
-    sets.Holds(Sets::kOutside) |= row.groundHolds;
-    Id first = sets.AddRow(row, fromOutside);
-    for (int i = 0; i < row.count && row.row == startRow; i++)
-      if (row.runs[i].first <= startColumn && startColumn <= row.runs[i].last) startRun = first + static_cast<Id>(i);
-    rowFirst.push_back(first);
-    throwsNear.push_back(row.throwsNear);
-  });
+  TakeAndJoin(
+      cells, sorts, nullptr, cells.Rows(),
+      [&](const RowWindow& w, TakenRow& taken) {
+        const SortedRow& at = *w.at;
+        TakeRuns(cells, w, true, taken);
+        for (int k = 0; k < kRowWords && at.throws; k++)
+          taken.thrown += CountBits(at.sort[kThrownSort][k]);
+        AddRowBits(reach.cell, cells.rowStart[w.row], at.sort[kWalkedSort], at.length);
+        // The ground outside steps onto the cells beside it that throw.
+        if (at.throws && w.row <= kDeepestRowWalkedTo &&
+            ((at.sort[kThrownSort][0] & 1) ||
+             AnyIn(at.sort[kThrownSort], BesideOutsideFrom(cells, w.row), at.length - 1)))
+          taken.groundHolds = kThrows;
+        for (int i = 0; i < w.count; i++) {
+          bool throws = false;
+          if (taken.throwsNear)
+            ThrownBeside(w, w.runs[i], [&](int64_t, int64_t) { throws = true; });
+          taken.holds[i] =
+              (AnyIn(at.sort[kSpaceSort], w.runs[i].first, w.runs[i].last) ? kSpaces : 0) |
+              (AnyIn(at.sort[kComponentSort], w.runs[i].first, w.runs[i].last) ? kComponents : 0) |
+              (throws ? kThrows : 0);
+        }
+      },
+      [&](const TakenRow& row) {
+        throwers += row.thrown;
+        sets.Holds(Sets::kOutside) |= row.groundHolds;
+        Id first = sets.AddRow(row, fromOutside);
+        for (int i = 0; i < row.count && row.row == startRow; i++)
+          if (row.runs[i].first <= startColumn && startColumn <= row.runs[i].last)
+            startRun = first + static_cast<Id>(i);
+        rowFirst.push_back(first);
+        throwsNear.push_back(row.throwsNear);
+      });
   rowFirst.push_back(sets.Size());
 
   // The sets reached, until neither the ground nor a throw leads on.
@@ -651,7 +676,9 @@ Reach ReachOf(const MazeCells& cells, bool& missed) {
         if (sets.Holds(run) & kReached) continue;
         for (int k = 0; k < kRowWords && !read; k++) {
           int64_t past = cells.Length(row) - k * 64;
-          walked[k] = past <= 0 ? 0 : BitsFrom(reach.cell, base + k * 64) & (past >= 64 ? ~uint64_t{0} : (uint64_t{1} << past) - 1);
+          walked[k] = past <= 0 ? 0
+                                : BitsFrom(reach.cell, base + k * 64) &
+                                      (past >= 64 ? ~uint64_t{0} : (uint64_t{1} << past) - 1);
         }
         read = true;
         ColumnRun taken = NthRun(walked, static_cast<int>(run - rowFirst[row]));
@@ -662,7 +689,8 @@ Reach ReachOf(const MazeCells& cells, bool& missed) {
     RowWindow w = WindowOf(cells, sorts, row, sorted, runs);
     const uint64_t* thrower = w.at->sort[kThrownSort];
     if (reach.outside && row <= kDeepestRowWalkedTo) {
-      for (int64_t c = NextBit(thrower, 0, w.at->length); c < w.at->length; c = NextBit(thrower, c + 1, w.at->length))
+      for (int64_t c = NextBit(thrower, 0, w.at->length); c < w.at->length;
+           c = NextBit(thrower, c + 1, w.at->length))
         if (c == 0 || c >= BesideOutsideFrom(cells, row)) mark(row, c);
     }
     for (int i = 0; i < w.count; i++) {
@@ -696,9 +724,10 @@ void ListUnreached(const MazeCells& cells, const Reach& seen, ProblemList& found
   Sets sets(MostRuns(cells));
   std::vector<Id> fromOutside;
   int64_t walkedRows = std::min(cells.Rows(), kDeepestRowWalkedTo + 1);
-  TakeAndJoin(cells, sorts, &seen.cell, walkedRows,
-              [&](const RowWindow& w, TakenRow& taken) { TakeRuns(cells, w, !seen.outside, taken); },
-              [&](const TakenRow& row) { sets.AddRow(row, fromOutside); });
+  TakeAndJoin(
+      cells, sorts, &seen.cell, walkedRows,
+      [&](const RowWindow& w, TakenRow& taken) { TakeRuns(cells, w, !seen.outside, taken); },
+      [&](const TakenRow& row) { sets.AddRow(row, fromOutside); });
   for (Id run : fromOutside) sets.Holds(sets.Find(run)) |= kFromOutside;
 
   // Each region numbered as its first cell is met; the first few listed.
@@ -727,12 +756,14 @@ void ListUnreached(const MazeCells& cells, const Reach& seen, ProblemList& found
         }
       }
       Id region = (holds & ~Sets::kHead) >> kRegionShift;
-      if (region < listed.size()) listed[region].open += CountIn(component, w.runs[i].first, w.runs[i].last);
+      if (region < listed.size())
+        listed[region].open += CountIn(component, w.runs[i].first, w.runs[i].last);
     }
   });
   for (const Region& region : listed)
-    found.listed[region.problem].text = "the walker cannot reach this region of " + std::to_string(region.open) +
-                                        (region.open == 1 ? " open cell" : " open cells") + " from the start";
+    found.listed[region.problem].text =
+        "the walker cannot reach this region of " + std::to_string(region.open) +
+        (region.open == 1 ? " open cell" : " open cells") + " from the start";
 
   SortedRow deep;
   for (int64_t row = walkedRows; row < cells.Rows(); row++) {
@@ -740,9 +771,10 @@ void ListUnreached(const MazeCells& cells, const Reach& seen, ProblemList& found
     for (int k = 0; k < kRowWords; k++) {
       uint64_t open = deep.sort[kWalkedSort][k] & deep.sort[kComponentSort][k];
       if (open == 0) continue;
-      found.listed.push_back({cells.PlaceOf(row, k * 64 + __builtin_ctzll(open)),
-                              "the walker cannot walk down to this line or past it: positions are "
-                              "single-precision floats, and this far down a step rounds to nothing"});
+      found.listed.push_back(
+          {cells.PlaceOf(row, k * 64 + __builtin_ctzll(open)),
+           "the walker cannot walk down to this line or past it: positions are "
+           "single-precision floats, and this far down a step rounds to nothing"});
       return;
     }
   }
