@@ -407,10 +407,12 @@ struct TakenRow {
   } runs[kMostRuns];  // columns, narrow, for the thread that joins them
   unsigned char holds[kMostRuns];
   GroundMeeting ground[kMostRuns];
-  // The runs of the row above that a step from each joins, from the
-  // first, many.
-  uint16_t firstAbove[kMostRuns];
-  unsigned char joinsAbove[kMostRuns];
+  // The runs that a step joins to a run of the row above, by number in
+  // their rows: at most one pair for each run of either row.
+  int pairs;
+  struct {
+    uint16_t above, run;
+  } pair[2 * kMostRuns];
   unsigned char groundHolds;  // what the ground takes on from the row
   bool throwsNear;            // whether a cell that throws is in it or beside it
   int64_t thrown;             // its cells that throw
@@ -424,19 +426,21 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
   out.groundHolds = 0;
   out.throwsNear = w.ThrowsNear();
   out.thrown = 0;
-  for (int j = 0; j < w.count; j++) out.joinsAbove[j] = 0;
+  int pairs = 0;
   if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
+    // Both rows' runs in turn, the one that ends first passed: each pair
+    // written, and kept where the runs touch, with no branch to guess.
+    const ColumnRun *above = w.aboveRuns, *runs = w.runs;
     for (int i = 0, j = 0; i < w.aboveCount && j < w.count;) {
-      const ColumnRun &up = w.aboveRuns[i], &run = w.runs[j];
-      if (up.first <= run.last + 1 && run.first <= up.last + 1) {
-        if (out.joinsAbove[j]++ == 0) out.firstAbove[j] = static_cast<uint16_t>(i);
-      }
-      if (up.last < run.last)
-        i++;
-      else
-        j++;
+      int64_t upFirst = above[i].first, upLast = above[i].last, first = runs[j].first, last = runs[j].last;
+      out.pair[pairs] = {static_cast<uint16_t>(i), static_cast<uint16_t>(j)};
+      pairs += (upFirst <= last + 1) & (first <= upLast + 1);
+      bool passed = upLast < last;
+      i += passed;
+      j += !passed;
     }
   }
+  out.pairs = pairs;
   int64_t beside = BesideOutsideFrom(cells, w.row);
   for (int i = 0; i < w.count; i++) {
     const ColumnRun& run = w.runs[i];
@@ -538,9 +542,8 @@ class RunSets {
       if (row.ground[i] == kGroundJoined) Join(kOutside, first + static_cast<Id>(i));
       if (row.ground[i] == kGroundLeadsOnto) fromOutside.push_back(first + static_cast<Id>(i));
     }
-    for (int j = 0; j < row.count; j++)
-      for (int i = row.firstAbove[j]; i < row.firstAbove[j] + row.joinsAbove[j]; i++)
-        Join(aboveFirst_ + static_cast<Id>(i), first + static_cast<Id>(j));
+    for (int k = 0; k < row.pairs; k++)
+      Join(aboveFirst_ + static_cast<Id>(row.pair[k].above), first + static_cast<Id>(row.pair[k].run));
     aboveFirst_ = first;
     return first;
   }
