@@ -407,12 +407,9 @@ struct TakenRow {
   } runs[kMostRuns];  // columns, narrow, for the thread that joins them
   unsigned char holds[kMostRuns];
   GroundMeeting ground[kMostRuns];
-  // The runs that a step joins to a run of the row above, by number in
-  // their rows: at most one pair for each run of either row.
-  int pairs;
-  struct {
-    uint16_t above, run;
-  } pair[2 * kMostRuns];
+  // The runs of the row above that a step from each joins: from the
+  // first, many.
+  unsigned char firstAbove[kMostRuns], joinsAbove[kMostRuns];
   unsigned char groundHolds;  // what the ground takes on from the row
   bool throwsNear;            // whether a cell that throws is in it or beside it
   int64_t thrown;             // its cells that throw
@@ -426,21 +423,31 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
   out.groundHolds = 0;
   out.throwsNear = w.ThrowsNear();
   out.thrown = 0;
-  int pairs = 0;
   if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
-    // Both rows' runs in turn, the one that ends first passed: each pair
-    // written, and kept where the runs touch, with no branch to guess.
-    const ColumnRun *above = w.aboveRuns, *runs = w.runs;
-    for (int i = 0, j = 0; i < w.aboveCount && j < w.count;) {
-      int64_t upFirst = above[i].first, upLast = above[i].last, first = runs[j].first, last = runs[j].last;
-      out.pair[pairs] = {static_cast<uint16_t>(i), static_cast<uint16_t>(j)};
-      pairs += (upFirst <= last + 1) & (first <= upLast + 1);
-      bool passed = upLast < last;
-      i += passed;
-      j += !passed;
+    // For each column, how many runs of the row above end before it, and
+    // how many start at or before it: a run joins those between.
+    unsigned char endsBefore[kRowWords * 64], startsBy[kRowWords * 64];
+    const uint64_t* walked = w.above->sort[kWalkedSort];
+    int ended = 0, started = 0;
+    for (int k = 0; k < kRowWords; k++) {
+      uint64_t before = k > 0 ? walked[k - 1] >> 63 : 0, after = k + 1 < kRowWords ? walked[k + 1] & 1 : 0;
+      uint64_t starts = walked[k] & ~(walked[k] << 1 | before), ends = walked[k] & ~(walked[k] >> 1 | after << 63);
+      for (int b = 0; b < 64; b++) {
+        started += starts >> b & 1;
+        endsBefore[k * 64 + b] = static_cast<unsigned char>(ended);
+        startsBy[k * 64 + b] = static_cast<unsigned char>(started);
+        ended += ends >> b & 1;
+      }
     }
+    for (int j = 0; j < w.count; j++) {
+      int first = w.runs[j].first > 0 ? endsBefore[w.runs[j].first - 1] : 0;
+      int past = startsBy[std::min<int64_t>(w.runs[j].last + 1, kRowWords * 64 - 1)];
+      out.firstAbove[j] = static_cast<unsigned char>(first);
+      out.joinsAbove[j] = static_cast<unsigned char>(past - first);
+    }
+  } else {
+    for (int j = 0; j < w.count; j++) out.joinsAbove[j] = 0;
   }
-  out.pairs = pairs;
   int64_t beside = BesideOutsideFrom(cells, w.row);
   for (int i = 0; i < w.count; i++) {
     const ColumnRun& run = w.runs[i];
@@ -542,8 +549,9 @@ class RunSets {
       if (row.ground[i] == kGroundJoined) Join(kOutside, first + static_cast<Id>(i));
       if (row.ground[i] == kGroundLeadsOnto) fromOutside.push_back(first + static_cast<Id>(i));
     }
-    for (int k = 0; k < row.pairs; k++)
-      Join(aboveFirst_ + static_cast<Id>(row.pair[k].above), first + static_cast<Id>(row.pair[k].run));
+    for (int j = 0; j < row.count; j++)
+      for (int i = row.firstAbove[j]; i < row.firstAbove[j] + row.joinsAbove[j]; i++)
+        Join(aboveFirst_ + static_cast<Id>(i), first + static_cast<Id>(j));
     aboveFirst_ = first;
     return first;
   }
