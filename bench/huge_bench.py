@@ -56,9 +56,11 @@ PARTS = {
                  ("draw random numbers", r"mersenne|gen_rand"),
                  ("write the file", r"fwrite|_IO_|WriteAll|memchr|write")],
     "check": [("read and parse the rows", r"OnRow|ReadMaze|fgets|_IO_|memchr|strlen|memset"),
-              ("sort the cells into bits for the flood", r"FloodCells"),
-              ("flood from the start", r"Flood|Span|FindSet|StepAlong"),
-              ("check the cells", r"CheckMaze|Problem")],
+              ("one thread waiting for the other", r"sched_yield|schedule|do_syscall_64"),
+              ("take the rows: sort their cells into bits, find and pair their runs",
+               r"SortRow|RunsOf|TakeRuns|EachRow|TakeAndJoin|lambda"),
+              ("join the runs into sets, reach them, mark their cells", r"ReachOf|RunSets|NthRun|RowBits|RemoveCells"),
+              ("list the regions not reached", r"ListUnreached|CheckMaze|Problem")],
     "game": [("read and sort the rows", r"AddRow|ReadMaze|fgets|_IO_|memchr|strlen|memset|ComponentOf"),
              ("place the cells in their lists", r"GetNextFreeIndex|ReserveSlots|AddCells|SetCells|realloc|memmove|memcpy"),
              ("index the rows", r"IndexRows|RowIndex"),
@@ -150,7 +152,8 @@ the generator took {dense[1][0] / dense[0][0]:.1f} times as long as with a quart
 {table}
 
 Where each step's time goes, from `perf record` of the same steps, by the symbols its samples
-fall in (what the compiler inlined counts as the function it went into):
+fall in (what the compiler inlined counts as the function it went into). The check takes the rows
+on one core while it joins them on the other: its shares are of the time on both.
 
 {ProfileTable(profiles)}
 """
