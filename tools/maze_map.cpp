@@ -465,13 +465,13 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
 // work on a large maze; on a small one, or without threads, each row taken
 // and then joined. take(window, taken) fills in a row's record, and
 // join(taken) is given each in turn.
-constexpr size_t kCellsForTwoThreads = size_t{1} << 20;
 template <typename Take, typename Join>
 void TakeAndJoin(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end,
                  Take take, Join join) {
   constexpr int64_t kRing = 16;
   std::vector<TakenRow> ring(kRing);
 #if defined(ZUMBREL_THREADS)
+  constexpr size_t kCellsForTwoThreads = size_t{1} << 20;
   if (cells.cells.size() >= kCellsForTwoThreads) {
     std::atomic<int64_t> taken{0}, joined{0};
     std::thread taker([&] {
