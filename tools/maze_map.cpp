@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstring>
+#include <type_traits>
 #if defined(ZUMBREL_THREADS)
 #include <thread>
 #endif
@@ -566,8 +567,11 @@ size_t MostRuns(const MazeCells& cells) {
   return cells.cells.size() / 2 + static_cast<size_t>(cells.Rows()) + 1;
 }
 
-// Whether a set's numbers and what it holds fit 32 bits.
+// Whether a set's numbers and what it holds fit 32 bits; where they do
+// not, they take 64. Where addresses are 32 bits, as in the page, memory
+// ends long before 32 bits do: the wide sets are the narrow ones.
 bool FitsWord(const MazeCells& cells) { return MostRuns(cells) < (size_t{1} << 28); }
+using WideId = std::conditional_t<sizeof(void*) < 8, uint32_t, uint64_t>;
 
 Reach NoneReached(const MazeCells& cells) {
   Reach reach;
@@ -716,7 +720,7 @@ Reach ReachOf(const MazeCells& cells, bool& missed) {
 }
 
 Reach ReachOf(const MazeCells& cells, bool& missed) {
-  return FitsWord(cells) ? ReachOf<uint32_t>(cells, missed) : ReachOf<uint64_t>(cells, missed);
+  return FitsWord(cells) ? ReachOf<uint32_t>(cells, missed) : ReachOf<WideId>(cells, missed);
 }
 
 // One problem for each region of open cells the walker cannot reach, its
@@ -854,7 +858,7 @@ std::vector<MazeProblem> CheckMaze(const MazeCells& cells) {
   if (missed && FitsWord(cells))
     ListUnreached<uint32_t>(cells, seen, found);
   else if (missed)
-    ListUnreached<uint64_t>(cells, seen, found);
+    ListUnreached<WideId>(cells, seen, found);
 
   std::stable_sort(problems.begin(), problems.end(),
                    [](const MazeProblem& a, const MazeProblem& b) {
