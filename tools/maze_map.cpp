@@ -13,6 +13,8 @@
 #include <cstring>
 #include <type_traits>
 #if defined(ZUMBREL_THREADS)
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #endif
 
@@ -469,32 +471,55 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
 template <typename Take, typename Join>
 void TakeAndJoin(const MazeCells& cells, const SortTable& sorts, const CellSet* seen, int64_t end,
                  Take take, Join join) {
-  constexpr int64_t kRing = 16;
-  std::vector<TakenRow> ring(kRing);
 #if defined(ZUMBREL_THREADS)
   constexpr size_t kCellsForTwoThreads = size_t{1} << 20;
   if (cells.cells.size() >= kCellsForTwoThreads) {
+    // Rows enough between the two that neither waits often. The one that
+    // waits sleeps until the other is a batch of rows further on, or done:
+    // on a busy machine it leaves its core to the one it waits for.
+    constexpr int64_t kRing = 1024, kBatch = 64;
+    std::vector<TakenRow> ring(kRing);
     std::atomic<int64_t> taken{0}, joined{0};
+    std::atomic<bool> takerWaits{false}, joinerWaits{false};
+    std::mutex lock;
+    std::condition_variable moved;
+    auto waitUntil = [&](std::atomic<bool>& waits, auto ready) {
+      if (ready()) return;
+      std::unique_lock<std::mutex> held(lock);
+      waits = true;
+      moved.wait(held, ready);
+      waits = false;
+    };
+    auto tell = [&](std::atomic<bool>& waits, int64_t done) {
+      if ((done % kBatch == 0 || done == end) && waits) {
+        std::lock_guard<std::mutex> held(lock);
+        moved.notify_all();
+      }
+    };
     std::thread taker([&] {
       EachRow(cells, sorts, seen, end, [&](const RowWindow& w) {
-        // A record is free once the row it held is joined.
-        while (w.row - joined.load(std::memory_order_acquire) >= kRing) std::this_thread::yield();
+        // A record is free once the row it held is joined; the taker stays
+        // a batch short of the ring, so that it is told as rows are.
+        waitUntil(takerWaits, [&] { return w.row - joined < kRing - kBatch; });
         take(w, ring[w.row % kRing]);
-        taken.store(w.row + 1, std::memory_order_release);
+        taken = w.row + 1;
+        tell(joinerWaits, w.row + 1);
       });
     });
     for (int64_t row = 0; row < end; row++) {
-      while (taken.load(std::memory_order_acquire) <= row) std::this_thread::yield();
+      waitUntil(joinerWaits, [&] { return taken >= std::min(row + kBatch, end); });
       join(static_cast<const TakenRow&>(ring[row % kRing]));
-      joined.store(row + 1, std::memory_order_release);
+      joined = row + 1;
+      tell(takerWaits, row + 1);
     }
     taker.join();
     return;
   }
 #endif
+  TakenRow taken;
   EachRow(cells, sorts, seen, end, [&](const RowWindow& w) {
-    take(w, ring[0]);
-    join(static_cast<const TakenRow&>(ring[0]));
+    take(w, taken);
+    join(static_cast<const TakenRow&>(taken));
   });
 }
 
