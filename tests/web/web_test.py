@@ -115,6 +115,15 @@ def Until(condition):
     return value
 
 
+def Settled(read, expected):
+    """read's value once it equals expected, or its last when DEADLINE has passed: the page shows an earlier
+    edit's check and map until the pause after the last one."""
+    end = time.monotonic() + DEADLINE
+    while (value := read()) != expected and time.monotonic() < end:
+        time.sleep(0.05)
+    return value
+
+
 def StartupLines(output):
     lines = output.splitlines()
     ends = [i for i, line in enumerate(lines) if line.startswith(LAST_MODEL_LINE)]
@@ -214,6 +223,14 @@ class Page(unittest.TestCase):
         browser = browser or self.browser
         data = Until(lambda: browser.run("return window.saved;"))
         return base64.b64decode(data), browser.run("return window.savedAs;")
+
+    def AssertShown(self, browser, maze, map=True):
+        """That the page's check, and its map, come to show what the map tool makes of maze."""
+        lines = [RunTool([MAP, "--check"], maze)[0]]
+        self.assertEqual(Settled(lambda: browser.run(READ_CHECK), lines), lines)
+        if map:
+            squares = Squares(RunTool([MAP], maze)[1])
+            self.assertEqual(Settled(lambda: browser.run(READ_MAP), squares), squares)
 
     def Press(self, *keys):
         for key in keys:
@@ -360,8 +377,7 @@ class Page(unittest.TestCase):
                            ("the bundled maze again, by the same worker", pathlib.Path(DATA, "maze.txt").read_bytes())]:
             with self.subTest(what):
                 self.Type(EditorText(maze))
-                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
-                self.assertEqual(Until(lambda: self.browser.run(READ_MAP)), Squares(RunTool([MAP], maze)[1]))
+                self.AssertShown(self.browser, maze)
         with self.subTest("a line clicked puts the caret there"):
             self.Type(EditorText(problems))
             Until(lambda: self.browser.run(READ_CHECK))
@@ -420,7 +436,7 @@ class Page(unittest.TestCase):
                 self.Press(*keys)
                 saved = maze[:-1] + typed[1:] if typed.startswith(b"\b") else maze + typed
                 self.assertTrue(Until(lambda: self.browser.run(f"const view = {VIEW}; return view.visibleRanges.at(-1).to == view.state.doc.length;")))
-                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], saved)[0])
+                self.AssertShown(self.browser, saved, map=False)
                 self.browser.run(SAVE)
                 self.assertEqual(self.Caught()[0], saved)
 
@@ -542,7 +558,7 @@ class Page(unittest.TestCase):
                 self.assertEqual(said(), line)
                 self.browser.run(SAVE)
                 self.assertEqual(self.Caught()[0], saved)
-                self.assertEqual(Until(lambda: self.browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], saved)[0])
+                self.AssertShown(self.browser, saved, map=False)
         with self.subTest("Alt-click takes the cell's kind as the tool"):
             self.browser.run("document.getElementById('map-view').scrollLeft = 0;")
             self.browser.perform(Pointer("mouse", "mouse", ("move", (1, 1)), "down", "up", None)(), Held("\ue00a", 4)())
@@ -922,8 +938,7 @@ class Page(unittest.TestCase):
             # The workshop works in full with the bundled maze.
             maze = BUNDLED["maze"]
             self.assertEqual(Until(lambda: browser.run(READ_EDITOR)), EditorText(maze))
-            self.assertEqual(Until(lambda: browser.run(READ_CHECK))[0], RunTool([MAP, "--check"], maze)[0])
-            self.assertEqual(Until(lambda: browser.run(READ_MAP)), Squares(RunTool([MAP], maze)[1]))
+            self.AssertShown(browser, maze)
             self.assertEqual(self.Violations(browser), [])
             self.assertIn(browser.errors(), ([], None))
         finally:
