@@ -57,17 +57,6 @@ struct KindTable {
 };
 const KindTable gKindOf;
 
-// The bits set in a word, without the instruction a generic build lacks.
-int CountBits(uint64_t x) {
-#if defined(__POPCNT__) || defined(__wasm__)
-  return __builtin_popcountll(x);
-#endif
-  x -= (x >> 1) & 0x5555555555555555;
-  x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
-  return static_cast<int>((x * 0x0101010101010101) >> 56);
-}
-
 void OnRow(const char* text, int length, bool endsLine, void* context) {
   MazeCells& cells = *static_cast<MazeCells*>(context);
   int64_t row = cells.Rows();
@@ -418,6 +407,21 @@ struct TakenRow {
   int64_t thrown;             // its cells that throw
 };
 
+// Bits of a row, a bit a column, and how many of them stand before a column.
+struct BitsBefore {
+  uint64_t bits[kRowWords + 1] = {};
+  int words[kRowWords + 1];  // before each word
+  void Count() {
+    words[0] = 0;
+    for (int k = 0; k < kRowWords; k++) words[k + 1] = words[k] + CountBits(bits[k]);
+  }
+  // Those before column, in [0, kRowWords * 64].
+  int Before(int64_t column) const {
+    int64_t k = column >> 6;
+    return words[k] + CountBits(bits[k] & ((uint64_t{1} << (column & 63)) - 1));
+  }
+};
+
 // The window's runs, those of the row above that each joins, and how the
 // ground outside meets them where it is given; the rest is the caller's.
 void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow& out) {
@@ -427,24 +431,20 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
   out.throwsNear = w.ThrowsNear();
   out.thrown = 0;
   if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
-    // For each column, how many runs of the row above end before it, and
-    // how many start at or before it: a run joins those between.
-    unsigned char endsBefore[kRowWords * 64], startsBy[kRowWords * 64];
+    // A run joins the runs of the row above that end no sooner than the
+    // column before its first and start no later than the one past its last.
     const uint64_t* walked = w.above->sort[kWalkedSort];
-    int ended = 0, started = 0;
+    BitsBefore starts, ends;
     for (int k = 0; k < kRowWords; k++) {
       uint64_t before = k > 0 ? walked[k - 1] >> 63 : 0, after = k + 1 < kRowWords ? walked[k + 1] & 1 : 0;
-      uint64_t starts = walked[k] & ~(walked[k] << 1 | before), ends = walked[k] & ~(walked[k] >> 1 | after << 63);
-      for (int b = 0; b < 64; b++) {
-        started += starts >> b & 1;
-        endsBefore[k * 64 + b] = static_cast<unsigned char>(ended);
-        startsBy[k * 64 + b] = static_cast<unsigned char>(started);
-        ended += ends >> b & 1;
-      }
+      starts.bits[k] = walked[k] & ~(walked[k] << 1 | before);
+      ends.bits[k] = walked[k] & ~(walked[k] >> 1 | after << 63);
     }
+    starts.Count();
+    ends.Count();
     for (int j = 0; j < w.count; j++) {
-      int first = w.runs[j].first > 0 ? endsBefore[w.runs[j].first - 1] : 0;
-      int past = startsBy[std::min<int64_t>(w.runs[j].last + 1, kRowWords * 64 - 1)];
+      int first = ends.Before(std::max<int64_t>(w.runs[j].first - 1, 0));
+      int past = starts.Before(w.runs[j].last + 2);
       out.firstAbove[j] = static_cast<unsigned char>(first);
       out.joinsAbove[j] = static_cast<unsigned char>(past - first);
     }

@@ -1,5 +1,5 @@
-// row_bytes.h: eight characters of a maze row at once, for the readers that
-// sort a row's cells.
+// row_bytes.h: eight characters of a maze row at once, and the bits that
+// mark them, for the readers and tools that sort a row's cells.
 #pragma once
 
 #include <cstdint>
@@ -27,4 +27,15 @@ inline uint64_t BytesEqual(uint64_t word, char c) {
 // Those high bits as eight bits, the first byte's lowest.
 inline unsigned MarkBits(uint64_t marks) {
   return static_cast<unsigned>(((marks >> 7) * 0x0102040810204080) >> 56);
+}
+
+// The bits set in a word, without the instruction a generic build lacks.
+inline int CountBits(uint64_t x) {
+#if defined(__POPCNT__) || defined(__wasm__)
+  return __builtin_popcountll(x);
+#endif
+  x -= (x >> 1) & 0x5555555555555555;
+  x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+  return static_cast<int>((x * 0x0101010101010101) >> 56);
 }
