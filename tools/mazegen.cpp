@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
+#include <iterator>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -12,52 +12,73 @@
 #include <vector>
 
 #include "sim/steps.h"
+#include "world/row_bytes.h"
 
 namespace {
 
 // Rooms sit at odd rows and columns; the walls between them are carved away
 // by a depth-first walk, so every room is reachable from every other. The
-// walk keeps its way back in the rooms it is still in: each holds the step
-// that led into it, a digit, until the walk leaves it for good and it
-// becomes '.'; the first room holds 'S'.
-void CarveRooms(std::string& grid, int width, int height, std::mt19937_64& random) {
-  // Up, down, left and right, two cells at a time, as rows and columns and
-  // as a step along the grid.
-  static const int kSteps[4][2] = {{-2, 0}, {2, 0}, {0, -2}, {0, 2}};
-  const int64_t stride = width + 1;
-  const int64_t along[4] = {-2 * stride, 2 * stride, -2, 2};
-  int row = 1, col = 1;
-  int64_t i = stride + 1;
-  grid[i] = 'S';
+// walk keeps, for each room, whether it has been there and the step that
+// led into it, by which it goes back: a bit and two bits a room, so that
+// the rooms fit the cache where the grid does not. A ring of rooms around
+// counts as visited, so that the walk never leaves the grid. Up, down,
+// left and right, in the order the walk draws them.
+struct RoomWalk {
+  int64_t across, down, stride;  // rooms, and a row of them with the ring
+  std::vector<uint64_t> visited;
+  std::vector<uint8_t> came;
+
+  RoomWalk(int width, int height)
+      : across((width - 1) / 2), down((height - 1) / 2), stride(across + 2),
+        visited(static_cast<size_t>((stride * (down + 2) + 63) / 64), 0),
+        came(static_cast<size_t>((stride * (down + 2) + 3) / 4), 0) {
+    for (int64_t c = 0; c < stride; c++) Visit(c), Visit((down + 1) * stride + c);
+    for (int64_t r = 1; r <= down; r++) Visit(r * stride), Visit(r * stride + stride - 1);
+  }
+  bool Visited(int64_t i) const { return visited[static_cast<size_t>(i >> 6)] >> (i & 63) & 1; }
+  void Visit(int64_t i) { visited[static_cast<size_t>(i >> 6)] |= uint64_t{1} << (i & 63); }
+  int Came(int64_t i) const { return came[static_cast<size_t>(i >> 2)] >> (2 * (i & 3)) & 3; }
+  void SetCame(int64_t i, int d) { came[static_cast<size_t>(i >> 2)] |= static_cast<uint8_t>(d << (2 * (i & 3))); }
+};
+
+void WalkRooms(RoomWalk& walk, std::mt19937_64& random) {
+  const int64_t along[4] = {-walk.stride, walk.stride, -1, 1};
+  const int64_t first = walk.stride + 1;
+  int64_t i = first;
+  walk.Visit(i);
   for (;;) {
-    // The rooms next to this one, inside the border, that the walk has not
-    // opened.
-    bool inside[4] = {row > 2, row + 2 < height - 1, col > 2, col + 2 < width - 1};
     int options[4], count = 0;
     for (int d = 0; d < 4; d++) {
       options[count] = d;
-      count += inside[d] && grid[i + along[d]] == '#';
+      count += !walk.Visited(i + along[d]);
     }
     if (count == 0) {
       // Back the way the walk came, done with this room.
-      char came = grid[i];
-      grid[i] = '.';
-      if (came == 'S') break;
-      i -= along[came - '0'];
-      row -= kSteps[came - '0'][0];
-      col -= kSteps[came - '0'][1];
+      if (i == first) break;
+      i -= along[walk.Came(i)];
       continue;
     }
     // draw % count, with no division where count is a power of two.
     uint64_t draw = random();
     int d = options[count == 3 ? draw % 3 : draw & static_cast<uint64_t>(count - 1)];
-    grid[i + along[d] / 2] = '.';
     i += along[d];
-    row += kSteps[d][0];
-    col += kSteps[d][1];
-    grid[i] = static_cast<char>('0' + d);
+    walk.Visit(i);
+    walk.SetCame(i, d);
   }
+}
 
+// The rooms opened on the grid, and each one's passage to the room the walk
+// came from.
+void CarveRooms(std::string& grid, int width, const RoomWalk& walk) {
+  const int64_t stride = width + 1;
+  const int64_t back[4] = {stride, -stride, 1, -1};
+  for (int64_t r = 0; r < walk.down; r++) {
+    for (int64_t c = 0; c < walk.across; c++) {
+      int64_t cell = (1 + 2 * r) * stride + 1 + 2 * c, room = (r + 1) * walk.stride + c + 1;
+      grid[static_cast<size_t>(cell)] = '.';
+      if (r != 0 || c != 0) grid[static_cast<size_t>(cell + back[walk.Came(room)])] = '.';
+    }
+  }
 }
 
 // Loops: knocks through one wall between rooms in twenty.
@@ -171,19 +192,24 @@ class CellList {
 };
 
 // Puts count of a character on cells drawn from the list, which it uses up.
-// A draw does not hang on the list, so each is made a take ahead, and what
-// the take will read, the drawn entry and the last, is fetched while the one
-// before is placed.
+// A draw does not hang on the list: the nth is taken from a list of size
+// minus n entries. So each is made kAhead takes early, and what its take
+// will read, the drawn entry and the last, is fetched meanwhile.
 void Place(std::string& grid, CellList& cells, int count, char what, std::mt19937_64& random) {
-  if (count == 0) return;
-  size_t next = random() % cells.Size();
+  constexpr int kAhead = 32;
+  const size_t size = cells.Size();
+  size_t drawn[kAhead];
+  int made = 0;
+  auto draw = [&] {
+    size_t k = random() % (size - static_cast<size_t>(made));
+    cells.Prefetch(k);
+    cells.Prefetch(size - static_cast<size_t>(made) - 1);
+    drawn[made++ % kAhead] = k;
+  };
+  while (made < std::min(count, kAhead)) draw();
   for (int i = 0; i < count; i++) {
-    size_t k = next;
-    if (i + 1 < count) {
-      next = random() % (cells.Size() - 1);
-      cells.Prefetch(next);
-      cells.Prefetch(cells.Size() - 2);
-    }
+    size_t k = drawn[i % kAhead];
+    if (made < count) draw();
     grid[cells.Take(k)] = what;
   }
 }
@@ -191,60 +217,187 @@ void Place(std::string& grid, CellList& cells, int count, char what, std::mt1993
 // A space cell that a teleport's region keeps, until the maze is done.
 const char kKept = '\x02';
 
+// A row's cells, a bit a column from column 0: its spaces and its teleports.
+constexpr int kRowWords = (kWidestMaze + 63) / 64;
+constexpr int kMostRuns = (kWidestMaze + 1) / 2;
+struct RowCells {
+  uint64_t spaces[kRowWords], teleports[kRowWords];
+  bool anyTeleport;
+};
+
+void ReadRow(const char* row, int width, RowCells& out) {
+  std::fill(std::begin(out.spaces), std::end(out.spaces), 0);
+  std::fill(std::begin(out.teleports), std::end(out.teleports), 0);
+  int col = 0;
+  for (; col + 8 <= width; col += 8) {
+    uint64_t word = LoadWord(row + col);
+    out.spaces[col >> 6] |= uint64_t{MarkBits(BytesEqual(word, '.'))} << (col & 63);
+    out.teleports[col >> 6] |= uint64_t{MarkBits(BytesEqual(word, 'T'))} << (col & 63);
+  }
+  for (; col < width; col++) {
+    out.spaces[col >> 6] |= uint64_t{row[col] == '.'} << (col & 63);
+    out.teleports[col >> 6] |= uint64_t{row[col] == 'T'} << (col & 63);
+  }
+  uint64_t any = 0;
+  for (uint64_t word : out.teleports) any |= word;
+  out.anyTeleport = any != 0;
+}
+
+// A run of a row's space cells, its first column to its last, and the
+// region it is in.
+struct SpaceRun {
+  int first, last, region;
+};
+
+// Bits of a row, a bit a column, and how many of them stand before a column.
+struct BitsBefore {
+  uint64_t bits[kRowWords + 1] = {};
+  int words[kRowWords + 1] = {};  // before each word
+  // Those before column, in [0, kRowWords * 64].
+  int Before(int column) const {
+    int k = column >> 6;
+    return words[k] + CountBits(bits[k] & ((uint64_t{1} << (column & 63)) - 1));
+  }
+};
+struct RunEdges {
+  BitsBefore starts, ends;
+};
+
+// The runs of a row's spaces, and where they start and end.
+int RunsOf(const uint64_t* spaces, SpaceRun* runs, RunEdges& edges) {
+  int starts = 0, ends = 0;
+  uint64_t before = 0;
+  for (int w = 0; w < kRowWords; w++) {
+    uint64_t after = w + 1 < kRowWords ? spaces[w + 1] & 1 : 0;
+    edges.starts.bits[w] = spaces[w] & ~(spaces[w] << 1 | before);
+    edges.ends.bits[w] = spaces[w] & ~(spaces[w] >> 1 | after << 63);
+    edges.starts.words[w] = starts;
+    edges.ends.words[w] = ends;
+    for (uint64_t first = edges.starts.bits[w]; first != 0; first &= first - 1)
+      runs[starts++].first = w * 64 + __builtin_ctzll(first);
+    for (uint64_t last = edges.ends.bits[w]; last != 0; last &= last - 1)
+      runs[ends++].last = w * 64 + __builtin_ctzll(last);
+    before = spaces[w] >> 63;
+  }
+  edges.starts.words[kRowWords] = starts;
+  edges.ends.words[kRowWords] = ends;
+  return starts;
+}
+
 // A walker who steps onto a teleport is thrown onto a space cell, and never
 // passes it. So that a place the teleports close off is still reached, each
 // region of open cells beside a teleport keeps one space cell, where a
-// throw can land: the first cell found beside the teleport, which holds
-// kKept until the maze is done. Teleports stand on rooms, so that cell is a
-// passage: one between two rooms, as a cell diagonal to a room is a wall.
-void KeepASpaceBesideEachTeleport(std::string& grid, int width) {
+// throw can land: the first found beside the teleports in reading order,
+// each teleport's neighbours in the order of a step, which holds kKept
+// until the maze is done. At this stage every open cell is a space.
+//
+// The regions are found a row at a time: a step from a run of space cells
+// reaches the rows beside it from one before its first cell to one past
+// its last. Only the regions of the rows at hand are held, each with the
+// first teleport's step onto it; a region that no run of the next row
+// joins is whole, and keeps that cell.
+void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
   const int64_t stride = width + 1;  // a row and its newline
-  // A cell the walker stands on and steps on from, by each character: the
-  // maze has space cells, so its teleports throw.
-  bool walkable[256];
-  for (int c = 0; c < 256; c++)
-    walkable[c] = c != '\n' &&
-                  OutcomeOfStepOnto(ComponentOfCharacter(static_cast<char>(c)), true) == kStepTaken;
-  // A cell the flood has reached holds kReached, which is not walked on,
-  // until the flood is done; at this stage every open cell is a space.
-  const char kReached = '\x01';
-  walkable[static_cast<unsigned char>(kReached)] = false;
-  walkable[static_cast<unsigned char>(kKept)] = false;
-  // Teleports stand on rooms, inside the walls around the maze: every cell
-  // a step from an open cell lies in the grid.
-  auto open = [&](int64_t i) { return walkable[static_cast<unsigned char>(grid[i])]; };
-  // The region is flooded a run of a row at a time: a step from a run
-  // reaches the rows beside it from one before its first cell to one past
-  // its last. A run ends at a row's end, where the newline is not open.
-  struct Run {
-    int64_t first, last;
+  const int64_t kNone = INT64_MAX;
+  // The steps from a teleport onto a cell, as the teleport's place times
+  // eight and the step's number: the lowest is the first.
+  auto firstStepOnto = [&](int64_t cell) {
+    for (int d = 7; d >= 0; d--) {
+      int64_t from = cell - kStepNeighbours[d][0] * stride - kStepNeighbours[d][1];
+      if (grid[static_cast<size_t>(from)] == 'T') return from * 8 + d;
+    }
+    return kNone;
   };
-  std::deque<Run> queue;
-  auto markRun = [&](int64_t i) {
-    Run run = {i, i};
-    while (open(run.first - 1)) run.first--;
-    while (open(run.last + 1)) run.last++;
-    for (int64_t j = run.first; j <= run.last; j++) grid[j] = kReached;
-    queue.push_back(run);
-    return run.last;
+  auto keep = [&](int64_t step) {
+    if (step == kNone) return;
+    const int* d = kStepNeighbours[step % 8];
+    grid[static_cast<size_t>(step / 8 + d[0] * stride + d[1])] = kKept;
   };
-  // The teleports, the only ones the grid holds yet, in reading order.
-  for (size_t teleport = grid.find('T'); teleport != std::string::npos; teleport = grid.find('T', teleport + 1))
-    for (const int* step : kStepNeighbours) {
-      int64_t first = static_cast<int64_t>(teleport) + step[0] * stride + step[1];
-      if (!open(first)) continue;
-      markRun(first);
-      grid[first] = kKept;
-      while (!queue.empty()) {
-        Run run = queue.front();
-        queue.pop_front();
-        for (int64_t beside : {-stride, stride})
-          for (int64_t j = run.first - 1 + beside; j <= run.last + 1 + beside; j++)
-            if (open(j)) j = markRun(j);
+  // The regions of the row above, 0 to held - 1, then the row's runs' own,
+  // joined into sets: each set's first step is its head's.
+  int parent[2 * kMostRuns], held = 0;
+  int64_t firstStep[2 * kMostRuns];
+  auto find = [&](int x) {
+    while (parent[x] != x) x = parent[x] = parent[parent[x]];
+    return x;
+  };
+  RowCells rows[3] = {};
+  SpaceRun runs[2][kMostRuns];
+  RunEdges edges[2];
+  ReadRow(grid.data(), width, rows[0]);
+  for (int row = 0; row < height; row++) {
+    const RowCells &at = rows[row % 3], &above = rows[(row + 2) % 3];
+    RowCells& below = rows[(row + 1) % 3];
+    if (row + 1 < height)
+      ReadRow(grid.data() + (row + 1) * stride, width, below);
+    else
+      below = RowCells{};
+    SpaceRun *run = runs[row % 2], *aboveRun = runs[(row + 1) % 2];
+    const RunEdges& aboveEdges = edges[(row + 1) % 2];
+    int count = RunsOf(at.spaces, run, edges[row % 2]);
+    for (int j = 0; j < count; j++) {
+      parent[held + j] = held + j;
+      firstStep[held + j] = kNone;
+    }
+    // The space cells beside a teleport, each with its run's region.
+    if (above.anyTeleport || at.anyTeleport || below.anyTeleport) {
+      const RowCells* beside[3] = {&above, &at, &below};
+      for (int k = 0, j = 0; k < kRowWords; k++) {
+        uint64_t near = 0;
+        for (const RowCells* r : beside) {
+          uint64_t t = r->teleports[k];
+          near |= t | t << 1 | t >> 1 | (k > 0 ? r->teleports[k - 1] >> 63 : 0) |
+                  (k + 1 < kRowWords ? r->teleports[k + 1] << 63 : 0);
+        }
+        for (uint64_t bits = at.spaces[k] & near; bits != 0; bits &= bits - 1) {
+          int col = k * 64 + __builtin_ctzll(bits);
+          while (run[j].last < col) j++;
+          int64_t& first = firstStep[held + j];
+          first = std::min(first, firstStepOnto(row * stride + col));
+        }
       }
     }
-  // Written without a branch, so that it runs at the speed of memory.
-  for (char& cell : grid) cell = cell == kReached ? '.' : cell;
+    // Each run joins the regions of the runs above that a step reaches:
+    // those that end no sooner than the column before its first and start
+    // no later than the one past its last. A set's head is its lowest
+    // number, so that its members lead straight to it; joining a region to
+    // itself changes nothing, so it is not asked whether they are one.
+    for (int j = 0; j < count; j++) {
+      int head = held + j;
+      int from = aboveEdges.ends.Before(std::max(run[j].first - 1, 0)), to = aboveEdges.starts.Before(run[j].last + 2);
+      for (int k = from; k < to; k++) {
+        int a = find(aboveRun[k].region), low = std::min(a, head), high = std::max(a, head);
+        parent[high] = low;
+        firstStep[low] = std::min(firstStep[low], firstStep[high]);
+        head = low;
+      }
+    }
+    // The row's regions, numbered afresh from 0; the regions above that
+    // no run joined are whole.
+    int number[2 * kMostRuns], next = 0;
+    std::fill(number, number + held + count, -1);
+    int64_t step[kMostRuns + 1];
+    for (int j = 0; j < count; j++) {
+      int head = find(held + j);
+      bool fresh = number[head] < 0;
+      step[next] = firstStep[head];
+      number[head] = fresh ? next : number[head];
+      next += fresh;
+      run[j].region = number[head];
+    }
+    for (int x = 0; x < held; x++) {
+      int head = find(x);
+      if (number[head] >= 0) continue;
+      keep(firstStep[head]);
+      firstStep[head] = kNone;
+    }
+    for (int x = 0; x < next; x++) {
+      parent[x] = x;
+      firstStep[x] = step[x];
+    }
+    held = next;
+  }
+  for (int x = 0; x < held; x++) keep(firstStep[x]);
 }
 
 // The rooms, at odd rows and columns inside the border, by their number.
@@ -323,9 +476,13 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
 
   std::mt19937_64 random(request.seed);
   std::string grid;
-  grid.reserve(static_cast<size_t>(request.width + 1) * request.height);
-  for (int row = 0; row < request.height; row++) grid.append(request.width, '#').push_back('\n');
-  CarveRooms(grid, request.width, request.height, random);
+  {
+    RoomWalk walk(request.width, request.height);
+    WalkRooms(walk, random);
+    grid.reserve(static_cast<size_t>(request.width + 1) * request.height);
+    for (int row = 0; row < request.height; row++) grid.append(request.width, '#').push_back('\n');
+    CarveRooms(grid, request.width, walk);
+  }
   KnockThroughLoops(grid, request.width, request.height, random);
 
   // Doors stand in the passages between rooms; the start and the rest on
@@ -343,7 +500,7 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   // Teleports go first, so that the doors keep clear of the space cells
   // that the teleports' regions keep.
   Place(grid, rooms, request.teleports, 'T', random);
-  KeepASpaceBesideEachTeleport(grid, request.width);
+  KeepASpaceBesideEachTeleport(grid, request.width, request.height);
   CellList passages = Passages(grid, request.width);
   if (static_cast<size_t>(request.doors) > passages.Size()) {
     error = kTooFew;

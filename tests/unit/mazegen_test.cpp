@@ -103,6 +103,11 @@ TEST(MazegenTest, TheSameSeedGivesTheSameBytes) {
             "#.#.#.....#...#..T#.#\n#.#.#######.#.#####D#\n#.#...#.....#....O..#\n"
             "#.###.#.###########.#\n#P#..X#..T#...#.....#\n#.#######.#.###.#####\n"
             "#........T#.........#\n#####################\n");
+  // Teleports on nearly half the rooms, closing off places that each keep
+  // a space cell, where no door goes.
+  EXPECT_EQ(Generate(MazeRequest{15, 9, 1, 8, 0, 0, 12}),
+            "###############\n#T#..T.T.T.TD.#\n#.#D#.#####.###\n#T#...#.DT#...#\n#.#####.#.#.#D#\n"
+            "#T#TD.DT#TD.#.#\n#.#.#####.###.#\n#T.X#.......D.#\n###############\n");
 }
 
 // Each limit, at it and just past it.
