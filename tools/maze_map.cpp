@@ -81,7 +81,7 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
     uint64_t word = LoadWord(text + c);
     uint64_t spaces = BytesEqual(word, kSpaceCharacter), walls = BytesEqual(word, kWallCharacter);
     if ((spaces | walls) != kHighBits) break;
-    for (int b = 0; b < 8; b++) kinds[c + b] = static_cast<signed char>(walls >> (8 * b + 7) & 1);
+    StoreWord(reinterpret_cast<char*>(kinds + c), walls >> 7);
     cells.spaces += 8 - CountBits(walls);
   }
   for (; c < length; c++) {

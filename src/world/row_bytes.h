@@ -18,6 +18,14 @@ inline uint64_t LoadWord(const char* text) {
   return word;
 }
 
+// A word's eight bytes as eight characters, its lowest byte first.
+inline void StoreWord(char* text, uint64_t word) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  memcpy(text, &word, sizeof word);
+}
+
 // The high bit of every byte of word that equals c, and no other bit.
 inline uint64_t BytesEqual(uint64_t word, char c) {
   uint64_t t = word ^ (kLowBits * static_cast<unsigned char>(c));
