@@ -8,13 +8,61 @@
 #include <functional>
 #include <memory>
 #include <numeric>
-#include <random>
 #include <vector>
 
 #include "sim/steps.h"
 #include "world/row_bytes.h"
 
 namespace {
+
+// The random draws behind every choice: the standard library's 64-bit
+// Mersenne Twister, draw for draw, its 312 words made a block at a time in
+// loops without a branch, which the compiler does several words at once.
+class Draws {
+ public:
+  explicit Draws(uint64_t seed) {
+    state_[0] = seed;
+    for (int k = 1; k < kWords; k++)
+      state_[k] = 6364136223846793005u * (state_[k - 1] ^ (state_[k - 1] >> 62)) + static_cast<uint64_t>(k);
+  }
+  uint64_t operator()() {
+    if (next_ == kWords) Refill();
+    return drawn_[next_++];
+  }
+
+ private:
+  static constexpr int kWords = 312, kShift = 156;
+  static uint64_t Twist(uint64_t upper, uint64_t lower, uint64_t shifted) {
+    uint64_t y = (upper & ~uint64_t{0} << 31) | (lower & ~(~uint64_t{0} << 31));
+    return shifted ^ (y >> 1) ^ (-(y & 1) & 0xB5026F5AA96619E9u);
+  }
+  void Refill() {
+    int k = 0;
+    for (; k < kWords - kShift; k++) state_[k] = Twist(state_[k], state_[k + 1], state_[k + kShift]);
+    for (; k < kWords - 1; k++) state_[k] = Twist(state_[k], state_[k + 1], state_[k + kShift - kWords]);
+    state_[k] = Twist(state_[k], state_[0], state_[kShift - 1]);
+    for (k = 0; k < kWords; k++) {
+      uint64_t z = state_[k];
+      z ^= (z >> 29) & 0x5555555555555555u;
+      z ^= (z << 17) & 0x71D67FFFEDA60000u;
+      z ^= (z << 37) & 0xFFF7EEE000000000u;
+      drawn_[k] = z ^ (z >> 43);
+    }
+    next_ = 0;
+  }
+  uint64_t state_[kWords], drawn_[kWords];
+  int next_ = kWords;
+};
+
+// A row's cells of one character, a bit a column from column 0.
+constexpr int kRowWords = (kWidestMaze + 63) / 64;
+constexpr int kMostRuns = (kWidestMaze + 1) / 2;
+void MarkRow(const char* row, int width, char c, uint64_t (&out)[kRowWords]) {
+  std::fill(std::begin(out), std::end(out), 0);
+  int col = 0;
+  for (; col + 8 <= width; col += 8) out[col >> 6] |= uint64_t{MarkBits(BytesEqual(LoadWord(row + col), c))} << (col & 63);
+  for (; col < width; col++) out[col >> 6] |= uint64_t{row[col] == c} << (col & 63);
+}
 
 // Rooms sit at odd rows and columns; the walls between them are carved away
 // by a depth-first walk, so every room is reachable from every other. The
@@ -41,7 +89,7 @@ struct RoomWalk {
   void SetCame(int64_t i, int d) { came[static_cast<size_t>(i >> 2)] |= static_cast<uint8_t>(d << (2 * (i & 3))); }
 };
 
-void WalkRooms(RoomWalk& walk, std::mt19937_64& random) {
+void WalkRooms(RoomWalk& walk, Draws& random) {
   const int64_t along[4] = {-walk.stride, walk.stride, -1, 1};
   const int64_t first = walk.stride + 1;
   int64_t i = first;
@@ -82,17 +130,24 @@ void CarveRooms(std::string& grid, int width, const RoomWalk& walk) {
 }
 
 // Loops: knocks through one wall between rooms in twenty.
-void KnockThroughLoops(std::string& grid, int width, int height, std::mt19937_64& random) {
+void KnockThroughLoops(std::string& grid, int width, int height, Draws& random) {
   const int64_t stride = width + 1;
   auto at = [&](int r, int c) -> char& { return grid[static_cast<size_t>(r * stride + c)]; };
   for (int row = 1; row < height - 1; row++) {
-    // The cells between rooms: every other one, from column 2 in a row of
-    // rooms and from column 1 in a row between them.
-    for (int col = 1 + row % 2; col < width - 1; col += 2) {
-      if (at(row, col) != '#' || random() % 20 != 0) continue;
-      bool across = row % 2 == 1 ? at(row, col - 1) == '.' && at(row, col + 1) == '.'
-                                 : at(row - 1, col) == '.' && at(row + 1, col) == '.';
-      if (across) at(row, col) = '.';
+    // The walls between rooms: every other cell, from column 2 in a row of
+    // rooms and from column 1 in a row between them, short of the last.
+    uint64_t walls[kRowWords];
+    MarkRow(grid.data() + row * stride, width - 1, '#', walls);
+    const uint64_t kEvenColumns = 0x5555555555555555;
+    for (int k = 0; k < kRowWords; k++) {
+      uint64_t between = row % 2 == 1 ? kEvenColumns & ~uint64_t{k == 0} : ~kEvenColumns;
+      for (uint64_t bits = walls[k] & between; bits != 0; bits &= bits - 1) {
+        int col = k * 64 + __builtin_ctzll(bits);
+        if (random() % 20 != 0) continue;
+        bool across = row % 2 == 1 ? at(row, col - 1) == '.' && at(row, col + 1) == '.'
+                                   : at(row - 1, col) == '.' && at(row + 1, col) == '.';
+        if (across) at(row, col) = '.';
+      }
     }
   }
 }
@@ -195,7 +250,7 @@ class CellList {
 // A draw does not hang on the list: the nth is taken from a list of size
 // minus n entries. So each is made kAhead takes early, and what its take
 // will read, the drawn entry and the last, is fetched meanwhile.
-void Place(std::string& grid, CellList& cells, int count, char what, std::mt19937_64& random) {
+void Place(std::string& grid, CellList& cells, int count, char what, Draws& random) {
   constexpr int kAhead = 32;
   const size_t size = cells.Size();
   size_t drawn[kAhead];
@@ -217,27 +272,15 @@ void Place(std::string& grid, CellList& cells, int count, char what, std::mt1993
 // A space cell that a teleport's region keeps, until the maze is done.
 const char kKept = '\x02';
 
-// A row's cells, a bit a column from column 0: its spaces and its teleports.
-constexpr int kRowWords = (kWidestMaze + 63) / 64;
-constexpr int kMostRuns = (kWidestMaze + 1) / 2;
+// A row's cells, a bit a column: its spaces and its teleports.
 struct RowCells {
   uint64_t spaces[kRowWords], teleports[kRowWords];
   bool anyTeleport;
 };
 
 void ReadRow(const char* row, int width, RowCells& out) {
-  std::fill(std::begin(out.spaces), std::end(out.spaces), 0);
-  std::fill(std::begin(out.teleports), std::end(out.teleports), 0);
-  int col = 0;
-  for (; col + 8 <= width; col += 8) {
-    uint64_t word = LoadWord(row + col);
-    out.spaces[col >> 6] |= uint64_t{MarkBits(BytesEqual(word, '.'))} << (col & 63);
-    out.teleports[col >> 6] |= uint64_t{MarkBits(BytesEqual(word, 'T'))} << (col & 63);
-  }
-  for (; col < width; col++) {
-    out.spaces[col >> 6] |= uint64_t{row[col] == '.'} << (col & 63);
-    out.teleports[col >> 6] |= uint64_t{row[col] == 'T'} << (col & 63);
-  }
+  MarkRow(row, width, '.', out.spaces);
+  MarkRow(row, width, 'T', out.teleports);
   uint64_t any = 0;
   for (uint64_t word : out.teleports) any |= word;
   out.anyTeleport = any != 0;
@@ -474,7 +517,7 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
     return false;
   }
 
-  std::mt19937_64 random(request.seed);
+  Draws random(request.seed);
   std::string grid;
   {
     RoomWalk walk(request.width, request.height);
