@@ -5,10 +5,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <utility>
 #include <functional>
 #include <memory>
 #include <numeric>
 #include <vector>
+
+#if defined(ZUMBREL_THREADS)
+#include <thread>
+#endif
 
 #include "sim/steps.h"
 #include "world/row_bytes.h"
@@ -337,38 +342,69 @@ int RunsOf(const uint64_t* spaces, SpaceRun* runs, RunEdges& edges) {
 // The regions are found a row at a time: a step from a run of space cells
 // reaches the rows beside it from one before its first cell to one past
 // its last. Only the regions of the rows at hand are held, each with the
-// first teleport's step onto it; a region that no run of the next row
-// joins is whole, and keeps that cell.
-void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
+// first teleport's step onto it, as the teleport's place times eight and
+// the step's number; a region that no run of the next row joins is whole,
+// and keeps that cell.
+constexpr int64_t kNoStep = INT64_MAX;
+
+// What a band of rows leaves to be joined to the bands beside it.
+struct BandRegions {
+  std::vector<int64_t> whole;  // the steps of regions that lie in it
+  // The regions that reach its first row, by the first run of that row in
+  // them: those two of them join, and each one's step.
+  std::vector<std::pair<int, int>> topsJoined;
+  std::vector<std::pair<int, int64_t>> topSteps;
+  // Its last row's runs, their regions, and each region's step.
+  SpaceRun lastRuns[kMostRuns];
+  RunEdges lastEdges;
+  int lastCount = 0;
+  std::vector<int64_t> lastSteps;
+};
+
+// The cell a step from a teleport lands on.
+int64_t KeptCell(int64_t step, int64_t stride) {
+  const int* d = kStepNeighbours[step % 8];
+  return step / 8 + d[0] * stride + d[1];
+}
+
+// The regions of rows [from, to), those of a band below the first row
+// marked where they reach it, and those of a band above the last handed on.
+// The cells of whole regions are kept on the grid in rows [keepFrom,
+// keepTo), which no other band reads, and listed elsewhere.
+void FindRegions(std::string& grid, int width, int height, int from, int to, int keepFrom, int keepTo,
+                 BandRegions& out) {
   const int64_t stride = width + 1;  // a row and its newline
-  const int64_t kNone = INT64_MAX;
-  // The steps from a teleport onto a cell, as the teleport's place times
-  // eight and the step's number: the lowest is the first.
   auto firstStepOnto = [&](int64_t cell) {
     for (int d = 7; d >= 0; d--) {
-      int64_t from = cell - kStepNeighbours[d][0] * stride - kStepNeighbours[d][1];
-      if (grid[static_cast<size_t>(from)] == 'T') return from * 8 + d;
+      int64_t teleport = cell - kStepNeighbours[d][0] * stride - kStepNeighbours[d][1];
+      if (grid[static_cast<size_t>(teleport)] == 'T') return teleport * 8 + d;
     }
-    return kNone;
-  };
-  auto keep = [&](int64_t step) {
-    if (step == kNone) return;
-    const int* d = kStepNeighbours[step % 8];
-    grid[static_cast<size_t>(step / 8 + d[0] * stride + d[1])] = kKept;
+    return kNoStep;
   };
   // The regions of the row above, 0 to held - 1, then the row's runs' own,
-  // joined into sets: each set's first step is its head's.
-  int parent[2 * kMostRuns], held = 0;
+  // joined into sets: a set's step and top are its head's.
+  int parent[2 * kMostRuns], top[2 * kMostRuns], held = 0;
   int64_t firstStep[2 * kMostRuns];
   auto find = [&](int x) {
     while (parent[x] != x) x = parent[x] = parent[parent[x]];
     return x;
   };
+  auto whole = [&](int head) {
+    if (top[head] >= 0) return out.topSteps.push_back({top[head], firstStep[head]});
+    if (firstStep[head] == kNoStep) return;
+    int64_t cell = KeptCell(firstStep[head], stride);
+    if (cell >= keepFrom * stride && cell < keepTo * stride)
+      grid[static_cast<size_t>(cell)] = kKept;
+    else
+      out.whole.push_back(firstStep[head]);
+  };
   RowCells rows[3] = {};
   SpaceRun runs[2][kMostRuns];
   RunEdges edges[2];
-  ReadRow(grid.data(), width, rows[0]);
-  for (int row = 0; row < height; row++) {
+  int lastCount = 0;
+  if (from > 0) ReadRow(grid.data() + (from - 1) * stride, width, rows[(from + 2) % 3]);
+  ReadRow(grid.data() + from * stride, width, rows[from % 3]);
+  for (int row = from; row < to; row++) {
     const RowCells &at = rows[row % 3], &above = rows[(row + 2) % 3];
     RowCells& below = rows[(row + 1) % 3];
     if (row + 1 < height)
@@ -377,10 +413,11 @@ void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
       below = RowCells{};
     SpaceRun *run = runs[row % 2], *aboveRun = runs[(row + 1) % 2];
     const RunEdges& aboveEdges = edges[(row + 1) % 2];
-    int count = RunsOf(at.spaces, run, edges[row % 2]);
+    int count = lastCount = RunsOf(at.spaces, run, edges[row % 2]);
     for (int j = 0; j < count; j++) {
       parent[held + j] = held + j;
-      firstStep[held + j] = kNone;
+      firstStep[held + j] = kNoStep;
+      top[held + j] = row == from && from > 0 ? j : -1;
     }
     // The space cells beside a teleport, each with its run's region.
     if (above.anyTeleport || at.anyTeleport || below.anyTeleport) {
@@ -405,13 +442,17 @@ void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
     // no later than the one past its last. A set's head is its lowest
     // number, so that its members lead straight to it; joining a region to
     // itself changes nothing, so it is not asked whether they are one.
-    for (int j = 0; j < count; j++) {
+    for (int j = 0; j < count && row > from; j++) {
       int head = held + j;
-      int from = aboveEdges.ends.Before(std::max(run[j].first - 1, 0)), to = aboveEdges.starts.Before(run[j].last + 2);
-      for (int k = from; k < to; k++) {
+      int first = aboveEdges.ends.Before(std::max(run[j].first - 1, 0)), past = aboveEdges.starts.Before(run[j].last + 2);
+      for (int k = first; k < past; k++) {
         int a = find(aboveRun[k].region), low = std::min(a, head), high = std::max(a, head);
         parent[high] = low;
         firstStep[low] = std::min(firstStep[low], firstStep[high]);
+        if (top[high] >= 0 && low != high) {
+          if (top[low] >= 0) out.topsJoined.push_back({top[low], top[high]});
+          top[low] = top[low] >= 0 ? std::min(top[low], top[high]) : top[high];
+        }
         head = low;
       }
     }
@@ -420,10 +461,12 @@ void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
     int number[2 * kMostRuns], next = 0;
     std::fill(number, number + held + count, -1);
     int64_t step[kMostRuns + 1];
+    int tops[kMostRuns + 1];
     for (int j = 0; j < count; j++) {
       int head = find(held + j);
       bool fresh = number[head] < 0;
       step[next] = firstStep[head];
+      tops[next] = top[head];
       number[head] = fresh ? next : number[head];
       next += fresh;
       run[j].region = number[head];
@@ -431,16 +474,91 @@ void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
     for (int x = 0; x < held; x++) {
       int head = find(x);
       if (number[head] >= 0) continue;
-      keep(firstStep[head]);
-      firstStep[head] = kNone;
+      whole(head);
+      firstStep[head] = kNoStep;
+      top[head] = -1;
     }
     for (int x = 0; x < next; x++) {
       parent[x] = x;
       firstStep[x] = step[x];
+      top[x] = tops[x];
     }
     held = next;
   }
-  for (int x = 0; x < held; x++) keep(firstStep[x]);
+  // The regions of the last row: whole where it is the maze's last, or
+  // handed on.
+  if (to < height) {
+    out.lastSteps.assign(firstStep, firstStep + held);
+    out.lastCount = lastCount;
+    std::copy(runs[(to - 1) % 2], runs[(to - 1) % 2] + lastCount, out.lastRuns);
+    out.lastEdges = edges[(to - 1) % 2];
+    return;
+  }
+  for (int x = 0; x < held; x++) whole(x);
+}
+
+#if defined(ZUMBREL_THREADS)
+// The regions of a band and of the band below it, joined across the row
+// between them: the first reaches down through its last row's runs, the
+// other up through its first row's.
+void JoinBands(const std::string& grid, int width, int row, const BandRegions& above,
+               const BandRegions& below, std::vector<int64_t>& whole) {
+  RowCells first;
+  SpaceRun runs[kMostRuns];
+  RunEdges edges;
+  ReadRow(grid.data() + row * (width + 1), width, first);
+  int count = RunsOf(first.spaces, runs, edges);
+  // Above's regions, then below's by the first run of its top row in them.
+  const int held = static_cast<int>(above.lastSteps.size());
+  std::vector<int> parent(static_cast<size_t>(held + count));
+  std::vector<int64_t> firstStep(above.lastSteps);
+  firstStep.resize(parent.size(), kNoStep);
+  for (size_t x = 0; x < parent.size(); x++) parent[x] = static_cast<int>(x);
+  auto find = [&](int x) {
+    while (parent[x] != x) x = parent[x] = parent[parent[x]];
+    return x;
+  };
+  auto join = [&](int a, int b) {
+    a = find(a);
+    b = find(b);
+    if (a > b) std::swap(a, b);
+    parent[b] = a;
+    firstStep[a] = std::min(firstStep[a], firstStep[b]);
+  };
+  for (auto [a, b] : below.topsJoined) join(held + a, held + b);
+  for (auto [t, step] : below.topSteps) firstStep[find(held + t)] = std::min(firstStep[find(held + t)], step);
+  for (int j = 0; j < count; j++) {
+    int from = above.lastEdges.ends.Before(std::max(runs[j].first - 1, 0));
+    int past = above.lastEdges.starts.Before(runs[j].last + 2);
+    for (int k = from; k < past; k++) join(above.lastRuns[k].region, held + j);
+  }
+  for (size_t x = 0; x < parent.size(); x++)
+    if (find(static_cast<int>(x)) == static_cast<int>(x) && firstStep[x] != kNoStep) whole.push_back(firstStep[x]);
+}
+#endif
+
+void KeepASpaceBesideEachTeleport(std::string& grid, int width, int height) {
+  const int64_t stride = width + 1;
+  BandRegions bands[2];
+  std::vector<int64_t> whole;
+  bool twoBands = false;
+#if defined(ZUMBREL_THREADS)
+  // On a large maze, two bands at once on both cores, joined after. Each
+  // reads a row of the other's, where neither writes.
+  constexpr int64_t kCellsForTwoBands = int64_t{1} << 20;
+  twoBands = int64_t{width} * height >= kCellsForTwoBands;
+  if (twoBands) {
+    int middle = height / 2;
+    std::thread upper([&] { FindRegions(grid, width, height, 0, middle, 0, middle - 1, bands[0]); });
+    FindRegions(grid, width, height, middle, height, middle + 1, height, bands[1]);
+    upper.join();
+    whole = std::move(bands[0].whole);
+    whole.insert(whole.end(), bands[1].whole.begin(), bands[1].whole.end());
+    JoinBands(grid, width, middle, bands[0], bands[1], whole);
+  }
+#endif
+  if (!twoBands) FindRegions(grid, width, height, 0, height, 0, height, bands[0]);
+  for (int64_t step : whole) grid[static_cast<size_t>(KeptCell(step, stride))] = kKept;
 }
 
 // The rooms, at odd rows and columns inside the border, by their number.
