@@ -51,9 +51,11 @@ def Run(command, cwd, until=None):
 # of the step's parts whose pattern it matches. The kernel's time is the
 # first touch of memory and the file's read; the rest is what remains.
 PARTS = {
-    "generate": [("carve the rooms, knock through loops, place things", r"GenerateMaze|CarveRooms|KnockThrough|Place|CellList|Rooms|Passages"),
-                 ("flood the teleports' regions", r"KeepASpace|deque"),
-                 ("draw random numbers", r"mersenne|gen_rand"),
+    "generate": [("walk the rooms", r"WalkRooms|RoomWalk"),
+                 ("carve them on the grid, knock through loops, place things",
+                  r"GenerateMaze|CarveRooms|KnockThrough|MarkRow|Place|CellList|Rooms|Passages"),
+                 ("find the teleports' regions", r"KeepASpace|FindRegions|JoinBands|ReadRow|RunsOf"),
+                 ("draw random numbers", r"mersenne|gen_rand|Draws"),
                  ("write the file", r"fwrite|_IO_|WriteAll|memchr|write")],
     "check": [("read and parse the rows", r"OnRow|ReadMaze|fgets|_IO_|memchr|strlen|memset"),
               ("one thread waiting for the other", r"sched_yield|schedule|do_syscall_64"),
@@ -153,7 +155,8 @@ the generator took {dense[1][0] / dense[0][0]:.1f} times as long as with a quart
 
 Where each step's time goes, from `perf record` of the same steps, by the symbols its samples
 fall in (what the compiler inlined counts as the function it went into). The check takes the rows
-on one core while it joins them on the other: its shares are of the time on both.
+on one core while it joins them on the other, and the generator finds the teleports' regions of each
+half of the maze on a core of its own: their shares are of the time on both.
 
 {ProfileTable(profiles)}
 """
