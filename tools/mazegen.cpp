@@ -18,6 +18,8 @@
 #include "sim/steps.h"
 #include "world/row_bytes.h"
 
+// The steps of a maze's making are kept out of line, so that a profile
+// names each.
 namespace {
 
 // The random draws behind every choice: the standard library's 64-bit
@@ -41,7 +43,7 @@ class Draws {
     uint64_t y = (upper & ~uint64_t{0} << 31) | (lower & ~(~uint64_t{0} << 31));
     return shifted ^ (y >> 1) ^ (-(y & 1) & 0xB5026F5AA96619E9u);
   }
-  void Refill() {
+  [[gnu::noinline]] void Refill() {
     int k = 0;
     for (; k < kWords - kShift; k++) state_[k] = Twist(state_[k], state_[k + 1], state_[k + kShift]);
     for (; k < kWords - 1; k++) state_[k] = Twist(state_[k], state_[k + 1], state_[k + kShift - kWords]);
@@ -94,7 +96,7 @@ struct RoomWalk {
   void SetCame(int64_t i, int d) { came[static_cast<size_t>(i >> 2)] |= static_cast<uint8_t>(d << (2 * (i & 3))); }
 };
 
-void WalkRooms(RoomWalk& walk, Draws& random) {
+[[gnu::noinline]] void WalkRooms(RoomWalk& walk, Draws& random) {
   const int64_t along[4] = {-walk.stride, walk.stride, -1, 1};
   const int64_t first = walk.stride + 1;
   int64_t i = first;
@@ -122,7 +124,7 @@ void WalkRooms(RoomWalk& walk, Draws& random) {
 
 // The rooms opened on the grid, and each one's passage to the room the walk
 // came from.
-void CarveRooms(std::string& grid, int width, const RoomWalk& walk) {
+[[gnu::noinline]] void CarveRooms(std::string& grid, int width, const RoomWalk& walk) {
   const int64_t stride = width + 1;
   const int64_t back[4] = {stride, -stride, 1, -1};
   for (int64_t r = 0; r < walk.down; r++) {
@@ -135,7 +137,7 @@ void CarveRooms(std::string& grid, int width, const RoomWalk& walk) {
 }
 
 // Loops: knocks through one wall between rooms in twenty.
-void KnockThroughLoops(std::string& grid, int width, int height, Draws& random) {
+[[gnu::noinline]] void KnockThroughLoops(std::string& grid, int width, int height, Draws& random) {
   const int64_t stride = width + 1;
   auto at = [&](int r, int c) -> char& { return grid[static_cast<size_t>(r * stride + c)]; };
   for (int row = 1; row < height - 1; row++) {
