@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
-#include <utility>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #if defined(ZUMBREL_THREADS)
@@ -351,9 +351,11 @@ constexpr int64_t kNoStep = INT64_MAX;
 
 // What a band of rows leaves to be joined to the bands beside it.
 struct BandRegions {
-  std::vector<int64_t> whole;  // the steps of regions that lie in it
-  // The regions that reach its first row, by the first run of that row in
-  // them: those two of them join, and each one's step.
+  // The steps of its whole regions whose cell lies in a row that another
+  // band reads, to be kept once both are done.
+  std::vector<int64_t> whole;
+  // The regions that reach its first row, each known by the first of that
+  // row's runs in it: the pairs of them that join, and each one's step.
   std::vector<std::pair<int, int>> topsJoined;
   std::vector<std::pair<int, int64_t>> topSteps;
   // Its last row's runs, their regions, and each region's step.
