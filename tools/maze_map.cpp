@@ -407,21 +407,6 @@ struct TakenRow {
   int64_t thrown;             // its cells that throw
 };
 
-// Bits of a row, a bit a column, and how many of them stand before a column.
-struct BitsBefore {
-  uint64_t bits[kRowWords + 1] = {};
-  int words[kRowWords + 1];  // before each word
-  void Count() {
-    words[0] = 0;
-    for (int k = 0; k < kRowWords; k++) words[k + 1] = words[k] + CountBits(bits[k]);
-  }
-  // Those before column, in [0, kRowWords * 64].
-  int Before(int64_t column) const {
-    int64_t k = column >> 6;
-    return words[k] + CountBits(bits[k] & ((uint64_t{1} << (column & 63)) - 1));
-  }
-};
-
 // The window's runs, those of the row above that each joins, and how the
 // ground outside meets them where it is given; the rest is the caller's.
 void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow& out) {
@@ -433,15 +418,8 @@ void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow
   if (w.row > 0 && w.row <= kDeepestRowWalkedTo) {
     // A run joins the runs of the row above that end no sooner than the
     // column before its first and start no later than the one past its last.
-    const uint64_t* walked = w.above->sort[kWalkedSort];
-    BitsBefore starts, ends;
-    for (int k = 0; k < kRowWords; k++) {
-      uint64_t before = k > 0 ? walked[k - 1] >> 63 : 0, after = k + 1 < kRowWords ? walked[k + 1] & 1 : 0;
-      starts.bits[k] = walked[k] & ~(walked[k] << 1 | before);
-      ends.bits[k] = walked[k] & ~(walked[k] >> 1 | after << 63);
-    }
-    starts.Count();
-    ends.Count();
+    BitsBefore<kRowWords> starts, ends;
+    EdgesOf(w.above->sort[kWalkedSort], starts, ends);
     for (int j = 0; j < w.count; j++) {
       int first = ends.Before(std::max<int64_t>(w.runs[j].first - 1, 0));
       int past = starts.Before(w.runs[j].last + 2);

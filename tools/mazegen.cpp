@@ -299,38 +299,20 @@ struct SpaceRun {
   int first, last, region;
 };
 
-// Bits of a row, a bit a column, and how many of them stand before a column.
-struct BitsBefore {
-  uint64_t bits[kRowWords + 1] = {};
-  int words[kRowWords + 1] = {};  // before each word
-  // Those before column, in [0, kRowWords * 64].
-  int Before(int column) const {
-    int k = column >> 6;
-    return words[k] + CountBits(bits[k] & ((uint64_t{1} << (column & 63)) - 1));
-  }
-};
 struct RunEdges {
-  BitsBefore starts, ends;
+  BitsBefore<kRowWords> starts, ends;
 };
 
 // The runs of a row's spaces, and where they start and end.
 int RunsOf(const uint64_t* spaces, SpaceRun* runs, RunEdges& edges) {
+  EdgesOf(spaces, edges.starts, edges.ends);
   int starts = 0, ends = 0;
-  uint64_t before = 0;
   for (int w = 0; w < kRowWords; w++) {
-    uint64_t after = w + 1 < kRowWords ? spaces[w + 1] & 1 : 0;
-    edges.starts.bits[w] = spaces[w] & ~(spaces[w] << 1 | before);
-    edges.ends.bits[w] = spaces[w] & ~(spaces[w] >> 1 | after << 63);
-    edges.starts.words[w] = starts;
-    edges.ends.words[w] = ends;
     for (uint64_t first = edges.starts.bits[w]; first != 0; first &= first - 1)
       runs[starts++].first = w * 64 + __builtin_ctzll(first);
     for (uint64_t last = edges.ends.bits[w]; last != 0; last &= last - 1)
       runs[ends++].last = w * 64 + __builtin_ctzll(last);
-    before = spaces[w] >> 63;
   }
-  edges.starts.words[kRowWords] = starts;
-  edges.ends.words[kRowWords] = ends;
   return starts;
 }
 

@@ -47,3 +47,31 @@ inline int CountBits(uint64_t x) {
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
   return static_cast<int>((x * 0x0101010101010101) >> 56);
 }
+
+// Bits of a row, a bit a column from column 0, and how many of them stand
+// before a column.
+template <int kWords>
+struct BitsBefore {
+  uint64_t bits[kWords + 1] = {};
+  int words[kWords + 1] = {};  // before each word, once counted
+  void Count() {
+    for (int k = 0; k < kWords; k++) words[k + 1] = words[k] + CountBits(bits[k]);
+  }
+  // Those before column, in [0, kWords * 64].
+  int Before(int64_t column) const {
+    int64_t k = column >> 6;
+    return words[k] + CountBits(bits[k] & ((uint64_t{1} << (column & 63)) - 1));
+  }
+};
+
+// Where the runs of a row's bits start and end, counted.
+template <int kWords>
+void EdgesOf(const uint64_t* bits, BitsBefore<kWords>& starts, BitsBefore<kWords>& ends) {
+  for (int k = 0; k < kWords; k++) {
+    uint64_t before = k > 0 ? bits[k - 1] >> 63 : 0, after = k + 1 < kWords ? bits[k + 1] & 1 : 0;
+    starts.bits[k] = bits[k] & ~(bits[k] << 1 | before);
+    ends.bits[k] = bits[k] & ~(bits[k] >> 1 | after << 63);
+  }
+  starts.Count();
+  ends.Count();
+}
