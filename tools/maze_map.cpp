@@ -82,7 +82,7 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
     uint64_t spaces = BytesEqual(word, kSpaceCharacter), walls = BytesEqual(word, kWallCharacter);
     if ((spaces | walls) != kHighBits) break;
     StoreWord(reinterpret_cast<char*>(kinds + c), walls >> 7);
-    cells.spaces += 8 - CountBits(walls);
+    cells.spaces += 8 - (((walls >> 7) * kLowBits) >> 56);  // the walls' lowest bits summed
   }
   for (; c < length; c++) {
     int kind = gKindOf[static_cast<unsigned char>(text[c])];
@@ -409,7 +409,7 @@ struct TakenRow {
 
 // The window's runs, those of the row above that each joins, and how the
 // ground outside meets them where it is given; the rest is the caller's.
-void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow& out) {
+ZUMBREL_COUNTS_BITS void TakeRuns(const MazeCells& cells, const RowWindow& w, bool outside, TakenRow& out) {
   out.row = w.row;
   out.count = w.count;
   out.groundHolds = 0;

@@ -357,7 +357,7 @@ int64_t KeptCell(int64_t step, int64_t stride) {
 // marked where they reach it, and those of a band above the last handed on.
 // The cells of whole regions are kept on the grid in rows [keepFrom,
 // keepTo), which no other band reads, and listed elsewhere.
-void FindRegions(std::string& grid, int width, int height, int from, int to, int keepFrom, int keepTo,
+ZUMBREL_COUNTS_BITS void FindRegions(std::string& grid, int width, int height, int from, int to, int keepFrom, int keepTo,
                  BandRegions& out) {
   const int64_t stride = width + 1;  // a row and its newline
   auto firstStepOnto = [&](int64_t cell) {

@@ -38,6 +38,14 @@ inline unsigned MarkBits(uint64_t marks) {
 }
 
 // The bits set in a word, without the instruction a generic build lacks.
+// The compiler knows this sum for that instruction, so a function that
+// counts many is built for it as well where the build may not assume it:
+// ZUMBREL_COUNTS_BITS before it, and the loader picks what the machine has.
+#if defined(__x86_64__) && defined(__linux__) && !defined(__POPCNT__)
+#define ZUMBREL_COUNTS_BITS __attribute__((target_clones("popcnt", "default")))
+#else
+#define ZUMBREL_COUNTS_BITS
+#endif
 inline int CountBits(uint64_t x) {
 #if defined(__POPCNT__) || defined(__wasm__)
   return __builtin_popcountll(x);
