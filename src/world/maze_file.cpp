@@ -1,5 +1,8 @@
 // maze_file.cpp: reads the maze map, maze.txt, into the component lists.
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "world/maze.h"
 #include "world/row_bytes.h"
@@ -52,15 +55,42 @@ void Maze::LoadMaze() {
 }
 
 // Every read is a row of its own; a NUL byte ends what the read holds.
+// The file is taken a block at a time and cut into reads as fgets cuts
+// it: at most a row's characters, up to and including a newline, in a
+// buffer that holds them and then NULs, as a buffer cleared before each
+// read would.
 bool ReadMazeRows(FILE* file, MazeRowHook row, void* context) {
-  char line[kMazeReadSize];
-  memset(line, 0, sizeof line);
-  while (fgets(line, kMazeReadSize, file) != nullptr) {
-    int length = static_cast<int>(strlen(line));
-    row(line, length, memchr(line, '\n', sizeof line) != nullptr, context);
-    memset(line, 0, sizeof line);
+  static const size_t kBlock = size_t{1} << 18, kMostRead = kMazeReadSize - 1;
+  std::vector<char> block(kBlock);
+  char line[kMazeReadSize] = {};
+  size_t at = 0, held = 0, filled = 0;  // line[filled, kMazeReadSize) is NUL
+  bool more = true;
+  int failure = 0;
+  for (;;) {
+    if (more && held - at < kMostRead) {
+      memmove(block.data(), block.data() + at, held - at);
+      held -= at;
+      at = 0;
+      held += fread(block.data() + held, 1, kBlock - held, file);
+      // Short only at the end of the file or at a failure.
+      more = held == kBlock;
+      if (ferror(file)) failure = errno;
+    }
+    if (at == held) break;
+    const char* start = block.data() + at;
+    size_t most = std::min(held - at, kMostRead);
+    const char* newline = static_cast<const char*>(memchr(start, '\n', most));
+    size_t length = newline != nullptr ? static_cast<size_t>(newline - start) + 1 : most;
+    // A read that a failure cut short is no row.
+    if (newline == nullptr && length < kMostRead && failure != 0) break;
+    memcpy(line, start, length);
+    if (filled > length) memset(line + length, 0, filled - length);
+    filled = length;
+    row(line, static_cast<int>(strlen(line)), newline != nullptr, context);
+    at += length;
   }
-  return !ferror(file);
+  if (failure != 0) errno = failure;
+  return failure == 0;
 }
 
 namespace {
