@@ -129,7 +129,8 @@ TEST(MazeFileTest, TheLastStartWinsAndAMissingStartKeepsTheOrigin) {
 
 // Rows of every length up to the widest, of spaces and walls alone, mixed
 // with the other characters or not, land in the lists a cell at a time would
-// give, the start included.
+// give, the start included, in a file large enough that reads cross the
+// blocks it is taken in.
 TEST(MazeFileTest, RowsOfAnyMixLandWhereACellAtATimeWouldPutThem) {
   const char* const kMixes[] = {".#", ".#DOTPX", ".#  x\xff", "DOTP"};
   std::mt19937 random(5);
@@ -137,11 +138,11 @@ TEST(MazeFileTest, RowsOfAnyMixLandWhereACellAtATimeWouldPutThem) {
     std::string text;
     std::vector<Cells> expected(kNumComponentKinds);
     std::pair<float, float> start{0, 0};
-    for (int row = 0; row <= kWidestMazeLine; row += 7) {
-      for (int c = 0; c < row; c++) {
+    for (int row = 0; text.size() < 600000; row++) {
+      for (int c = 0; c < row * 7 % (kWidestMazeLine + 1); c++) {
         char ch = mix[random() % strlen(mix)];
         text += ch;
-        std::pair<float, float> cell{c * 5.0f, row / 7 * -5.0f};
+        std::pair<float, float> cell{c * 5.0f, row * -5.0f};
         if (IsStartCharacter(ch)) start = cell;
         if (ComponentOfCharacter(ch) >= 0) expected[ComponentOfCharacter(ch)].push_back(cell);
       }
