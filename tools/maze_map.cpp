@@ -535,9 +535,10 @@ class RunSets {
     entries_[a] |= entries_[b];
     entries_[b] = a;
   }
-  // Every entry made what its set holds, for the passes that join no more.
-  void Spread() {
-    for (Id x = 0; x < Size(); x++)
+  // Every entry of [from, to) made what its set holds, for the passes that
+  // join no more; those before from must be made so first.
+  void Spread(Id from, Id to) {
+    for (Id x = from; x < to; x++)
       if (!(entries_[x] & kHead)) entries_[x] = entries_[entries_[x]];
   }
 
@@ -666,14 +667,13 @@ Reach ReachOf(const MazeCells& cells, bool& missed) {
         if (sets.IsHead(x) && (sets.Holds(x) & kSpaces)) grew |= reachSet(x);
     }
   }
-  bool setMissed = false;
-  for (Id x = 0; x < sets.Size() && !setMissed; x++)
-    setMissed = sets.IsHead(x) && (sets.Holds(x) & kComponents) && !(sets.Holds(x) & kReached);
-  sets.Spread();
+  // A set that holds a component and was not reached missed it.
+  auto missedIn = [&](Id holds) { return (holds & (kComponents | kReached)) == kComponents; };
+  bool setMissed = missedIn(sets.Holds(Sets::kOutside));
 
-  // The runs not reached taken out again, and the cells that throw added
-  // which the runs reached, or the ground, step onto: the rows near those
-  // cells sorted again.
+  // A row at a time: its runs made what their sets hold, those not reached
+  // taken out again, and the cells that throw added which the runs reached,
+  // or the ground, step onto: the rows near those cells sorted again.
   reach.outside = sets.Holds(Sets::kOutside) & kReached;
   auto mark = [&](int64_t r, int64_t c) {
     int64_t at = cells.rowStart[r] + c;
@@ -685,6 +685,8 @@ Reach ReachOf(const MazeCells& cells, bool& missed) {
   ColumnRun runs[kMostRuns];
   for (int64_t row = 0; row < cells.Rows(); row++) {
     int64_t base = cells.rowStart[row];
+    sets.Spread(rowFirst[row], rowFirst[row + 1]);
+    for (Id run = rowFirst[row]; run < rowFirst[row + 1]; run++) setMissed |= missedIn(sets.Holds(run));
     if (!throwsNear[row]) {
       // The runs not reached, found among the row's cells marked so far:
       // nearly every row has none, or one or two.
