@@ -18,6 +18,7 @@
 #include <thread>
 #endif
 
+#include "large_pages.h"
 #include "sim/steps.h"
 #include "world/row_bytes.h"
 
@@ -513,7 +514,7 @@ class RunSets {
   static constexpr Id kOutside = 0;
 
   explicit RunSets(size_t most) {
-    entries_.reserve(most);
+    ReserveInLargePages(entries_, most);
     entries_.push_back(kHead);
   }
   Id Size() const { return static_cast<Id>(entries_.size()); }
@@ -580,7 +581,9 @@ using WideId = std::conditional_t<sizeof(void*) < 8, uint32_t, uint64_t>;
 
 Reach NoneReached(const MazeCells& cells) {
   Reach reach;
-  reach.cell = CellSet(static_cast<int64_t>(cells.cells.size()));
+  size_t words = (cells.cells.size() + 63) / 64;
+  ReserveInLargePages(reach.cell.words, words);
+  reach.cell.words.resize(words);
   return reach;
 }
 
@@ -840,7 +843,7 @@ bool ReadMazeCells(FILE* file, MazeCells& cells) {
   // A cell a byte at most: room for the file's length at once, where known.
   struct stat status;
   if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
-    cells.cells.reserve(static_cast<size_t>(status.st_size));
+    ReserveInLargePages(cells.cells, static_cast<size_t>(status.st_size));
   return ReadMazeRows(file, OnRow, &cells);
 }
 

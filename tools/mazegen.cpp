@@ -15,6 +15,7 @@
 #include <thread>
 #endif
 
+#include "large_pages.h"
 #include "sim/steps.h"
 #include "world/row_bytes.h"
 
@@ -626,7 +627,7 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   {
     RoomWalk walk(request.width, request.height);
     WalkRooms(walk, random);
-    grid.reserve(static_cast<size_t>(request.width + 1) * request.height);
+    ReserveInLargePages(grid, static_cast<size_t>(request.width + 1) * request.height);
     for (int row = 0; row < request.height; row++) grid.append(request.width, '#').push_back('\n');
     CarveRooms(grid, request.width, walk);
   }
