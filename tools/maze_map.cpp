@@ -78,6 +78,21 @@ void OnRow(const char* text, int length, bool endsLine, void* context) {
   // wall's kind is its byte's lowest bit.
   static_assert(kSpace == 0 && kWall == 1, "the kinds of spaces and walls");
   int c = 0;
+#if defined(__SSE2__)
+  // Sixteen at once where the processor can: a lane counts the walls that
+  // stood in it, at most 32 in a row.
+  const __m128i spaceBytes = _mm_set1_epi8(kSpaceCharacter), wallBytes = _mm_set1_epi8(kWallCharacter);
+  __m128i wallsCounted = _mm_setzero_si128();
+  for (; c + 16 <= length; c += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + c));
+    __m128i walls = _mm_cmpeq_epi8(bytes, wallBytes);
+    if (_mm_movemask_epi8(_mm_or_si128(walls, _mm_cmpeq_epi8(bytes, spaceBytes))) != 0xFFFF) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(kinds + c), _mm_and_si128(walls, _mm_set1_epi8(1)));
+    wallsCounted = _mm_sub_epi8(wallsCounted, walls);
+  }
+  __m128i sums = _mm_sad_epu8(wallsCounted, _mm_setzero_si128());
+  cells.spaces += c - (_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+#endif
   for (; c + 8 <= length; c += 8) {
     uint64_t word = LoadWord(text + c);
     uint64_t spaces = BytesEqual(word, kSpaceCharacter), walls = BytesEqual(word, kWallCharacter);
