@@ -399,6 +399,9 @@ TEST(WalkerReachTest, TheWalkerStandsOnlyWhereTheCheckSaysItCanGo) {
   for (int r = 0; r < 300; r++) spaces += std::string(200, r % 7 == 3 ? 'T' : '.') + "\n";
   spaces[0] = 'X';
   ExpectStandsOnlyWhereTheCheckSaysItCanGo(spaces, {}, 3000, 2);
+  // Thrown onto the only spaces, sixteen cells that a row's read takes at once.
+  ExpectStandsOnlyWhereTheCheckSaysItCanGo("XT\n################\n#..............#\n################\n", {},
+                                           3000, 3);
 }
 
 // Down a corridor as deep as floats let the walker go, and past it: the
