@@ -596,9 +596,7 @@ using WideId = std::conditional_t<sizeof(void*) < 8, uint32_t, uint64_t>;
 
 Reach NoneReached(const MazeCells& cells) {
   Reach reach;
-  size_t words = (cells.cells.size() + 63) / 64;
-  ReserveInLargePages(reach.cell.words, words);
-  reach.cell.words.resize(words);
+  reach.cell = CellSet(static_cast<int64_t>(cells.cells.size()));
   return reach;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "large_pages.h"
 #include "world/maze.h"
 
 // A place in the file: a 1-based line and a 1-based column.
@@ -71,7 +72,11 @@ bool ReadMazeCells(FILE* file, MazeCells& cells);
 // Cells by their place among all the cells, a bit each.
 struct CellSet {
   std::vector<uint64_t> words;
-  explicit CellSet(int64_t cells = 0) : words(static_cast<size_t>((cells + 63) / 64), 0) {}
+  explicit CellSet(int64_t cells = 0) {
+    size_t count = static_cast<size_t>((cells + 63) / 64);
+    ReserveInLargePages(words, count);
+    words.resize(count);
+  }
   bool Has(int64_t i) const { return words[static_cast<size_t>(i >> 6)] >> (i & 63) & 1; }
   void Add(int64_t i) { words[static_cast<size_t>(i >> 6)] |= uint64_t{1} << (i & 63); }
 };
