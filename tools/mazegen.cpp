@@ -82,57 +82,83 @@ void MarkRow(const char* row, int width, char c, uint64_t (&out)[kRowWords]) {
 struct RoomWalk {
   int64_t across, down, stride;  // rooms, and a row of them with the ring
   std::vector<uint64_t> visited;
-  std::vector<uint8_t> came;
+  std::vector<uint64_t> came;
 
   RoomWalk(int width, int height)
       : across((width - 1) / 2), down((height - 1) / 2), stride(across + 2),
         visited(static_cast<size_t>((stride * (down + 2) + 63) / 64), 0),
-        came(static_cast<size_t>((stride * (down + 2) + 3) / 4), 0) {
+        came(static_cast<size_t>((stride * (down + 2) + 31) / 32), 0) {
     for (int64_t c = 0; c < stride; c++) Visit(c), Visit((down + 1) * stride + c);
     for (int64_t r = 1; r <= down; r++) Visit(r * stride), Visit(r * stride + stride - 1);
   }
   bool Visited(int64_t i) const { return visited[static_cast<size_t>(i >> 6)] >> (i & 63) & 1; }
   void Visit(int64_t i) { visited[static_cast<size_t>(i >> 6)] |= uint64_t{1} << (i & 63); }
-  int Came(int64_t i) const { return came[static_cast<size_t>(i >> 2)] >> (2 * (i & 3)) & 3; }
-  void SetCame(int64_t i, int d) { came[static_cast<size_t>(i >> 2)] |= static_cast<uint8_t>(d << (2 * (i & 3))); }
+  int Came(int64_t i) const { return came[static_cast<size_t>(i >> 5)] >> (2 * (i & 31)) & 3; }
 };
 
+// The way on from a room, by the rooms around it that the walk has not
+// visited, a bit a way in the order above, and by the draw's remainders
+// (draw % 3) | (draw % 4) << 2: the draw's remainder by their count, as
+// their nth. Looked up rather than branched on, since the draw is random.
+struct WaysOn {
+  uint8_t way[16][16];
+  constexpr WaysOn() : way() {
+    for (int open = 1; open < 16; open++) {
+      int ways[4] = {}, count = 0;
+      for (int d = 0; d < 4; d++)
+        if (open >> d & 1) ways[count++] = d;
+      for (int by3 = 0; by3 < 3; by3++)
+        for (int by4 = 0; by4 < 4; by4++)
+          way[open][by3 | by4 << 2] = static_cast<uint8_t>(ways[count == 3 ? by3 : by4 % count]);
+    }
+  }
+};
+constexpr WaysOn kWaysOn;
+
 [[gnu::noinline]] void WalkRooms(RoomWalk& walk, Draws& random) {
-  const int64_t along[4] = {-walk.stride, walk.stride, -1, 1};
-  const int64_t first = walk.stride + 1;
+  const int64_t stride = walk.stride, along[4] = {-stride, stride, -1, 1};
+  const int64_t first = stride + 1;
+  uint64_t* visited = walk.visited.data();
+  uint64_t* came = walk.came.data();
+  auto unvisited = [visited](int64_t j) { return ~visited[j >> 6] >> (j & 63) & 1; };
   int64_t i = first;
   walk.Visit(i);
   for (;;) {
-    int options[4], count = 0;
-    for (int d = 0; d < 4; d++) {
-      options[count] = d;
-      count += !walk.Visited(i + along[d]);
-    }
-    if (count == 0) {
+    unsigned open = static_cast<unsigned>(unvisited(i - stride) | unvisited(i + stride) << 1 |
+                                          unvisited(i - 1) << 2 | unvisited(i + 1) << 3);
+    if (open == 0) {
       // Back the way the walk came, done with this room.
       if (i == first) break;
-      i -= along[walk.Came(i)];
+      i -= along[came[i >> 5] >> (2 * (i & 31)) & 3];
       continue;
     }
-    // draw % count, with no division where count is a power of two.
     uint64_t draw = random();
-    int d = options[count == 3 ? draw % 3 : draw & static_cast<uint64_t>(count - 1)];
+    unsigned d = kWaysOn.way[open][draw % 3 | (draw & 3) << 2];
     i += along[d];
-    walk.Visit(i);
-    walk.SetCame(i, d);
+    visited[i >> 6] |= uint64_t{1} << (i & 63);
+    came[i >> 5] |= uint64_t{d} << (2 * (i & 31));
   }
 }
 
-// The rooms opened on the grid, and each one's passage to the room the walk
-// came from.
+// The grid before the walk: walls, with every room open.
+[[gnu::noinline]] void LayRooms(std::string& grid, int width, int height) {
+  const int lastColumn = 2 * ((width - 1) / 2) - 1, lastRow = 2 * ((height - 1) / 2) - 1;
+  std::string walls(static_cast<size_t>(width), '#'), rooms = walls;
+  for (int c = 1; c <= lastColumn; c += 2) rooms[static_cast<size_t>(c)] = '.';
+  walls += '\n';
+  rooms += '\n';
+  ReserveInLargePages(grid, walls.size() * static_cast<size_t>(height));
+  for (int row = 0; row < height; row++) grid += row % 2 == 1 && row <= lastRow ? rooms : walls;
+}
+
+// Each room's passage to the room the walk came from.
 [[gnu::noinline]] void CarveRooms(std::string& grid, int width, const RoomWalk& walk) {
   const int64_t stride = width + 1;
   const int64_t back[4] = {stride, -stride, 1, -1};
   for (int64_t r = 0; r < walk.down; r++) {
-    for (int64_t c = 0; c < walk.across; c++) {
+    for (int64_t c = r == 0; c < walk.across; c++) {
       int64_t cell = (1 + 2 * r) * stride + 1 + 2 * c, room = (r + 1) * walk.stride + c + 1;
-      grid[static_cast<size_t>(cell)] = '.';
-      if (r != 0 || c != 0) grid[static_cast<size_t>(cell + back[walk.Came(room)])] = '.';
+      grid[static_cast<size_t>(cell + back[walk.Came(room)])] = '.';
     }
   }
 }
@@ -625,10 +651,16 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
   Draws random(request.seed);
   std::string grid;
   {
+    // The grid is laid on the other core while the walk goes on.
     RoomWalk walk(request.width, request.height);
+#if defined(ZUMBREL_THREADS)
+    std::thread layer([&] { LayRooms(grid, request.width, request.height); });
     WalkRooms(walk, random);
-    ReserveInLargePages(grid, static_cast<size_t>(request.width + 1) * request.height);
-    for (int row = 0; row < request.height; row++) grid.append(request.width, '#').push_back('\n');
+    layer.join();
+#else
+    WalkRooms(walk, random);
+    LayRooms(grid, request.width, request.height);
+#endif
     CarveRooms(grid, request.width, walk);
   }
   KnockThroughLoops(grid, request.width, request.height, random);
