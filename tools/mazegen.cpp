@@ -37,6 +37,15 @@ class Draws {
     if (next_ == kWords) Refill();
     return drawn_[next_++];
   }
+  // Passes over n draws, as that many calls would, leaving the blocks it
+  // passes whole untempered.
+  void Skip(uint64_t n) {
+    for (; n > 0 && next_ < kWords; n--) next_++;
+    for (; n >= kWords; n -= kWords) Twist();
+    if (n == 0) return;
+    Refill();
+    next_ = static_cast<int>(n);
+  }
 
  private:
   static constexpr int kWords = 312, kShift = 156;
@@ -44,12 +53,15 @@ class Draws {
     uint64_t y = (upper & ~uint64_t{0} << 31) | (lower & ~(~uint64_t{0} << 31));
     return shifted ^ (y >> 1) ^ (-(y & 1) & 0xB5026F5AA96619E9u);
   }
-  [[gnu::noinline]] void Refill() {
+  void Twist() {
     int k = 0;
     for (; k < kWords - kShift; k++) state_[k] = Twist(state_[k], state_[k + 1], state_[k + kShift]);
     for (; k < kWords - 1; k++) state_[k] = Twist(state_[k], state_[k + 1], state_[k + kShift - kWords]);
     state_[k] = Twist(state_[k], state_[0], state_[kShift - 1]);
-    for (k = 0; k < kWords; k++) {
+  }
+  [[gnu::noinline]] void Refill() {
+    Twist();
+    for (int k = 0; k < kWords; k++) {
       uint64_t z = state_[k];
       z ^= (z >> 29) & 0x5555555555555555u;
       z ^= (z << 17) & 0x71D67FFFEDA60000u;
@@ -163,24 +175,38 @@ constexpr WaysOn kWaysOn;
   }
 }
 
-// Loops: knocks through one wall between rooms in twenty.
-[[gnu::noinline]] void KnockThroughLoops(std::string& grid, int width, int height, Draws& random) {
+// The walls between rooms, the cells a walk's passage or a loop may open:
+// every other cell of a row short of the last, from column 2 in a row of
+// rooms and from column 1 in a row between them.
+int64_t WallsBetweenRooms(int width, int height) {
+  return int64_t{(height - 1) / 2} * ((width - 2) / 2) + int64_t{(height - 2) / 2} * ((width - 1) / 2);
+}
+
+// Which walls the loops knock through, one in twenty: a bit for each wall
+// the walk leaves, in reading order, a draw each.
+std::vector<uint64_t> DrawLoops(int64_t walls, Draws& random) {
+  std::vector<uint64_t> knocked(static_cast<size_t>(walls / 64 + 1), 0);
+  for (int64_t j = 0; j < walls; j++) knocked[static_cast<size_t>(j >> 6)] |= uint64_t{random() % 20 == 0} << (j & 63);
+  return knocked;
+}
+
+// Loops: knocks through the walls drawn, where a room lies on either side
+// rather than the border.
+[[gnu::noinline]] void KnockThroughLoops(std::string& grid, int width, int height, const std::vector<uint64_t>& knocked) {
   const int64_t stride = width + 1;
-  auto at = [&](int r, int c) -> char& { return grid[static_cast<size_t>(r * stride + c)]; };
+  const int lastColumn = 2 * ((width - 1) / 2) - 1, lastRow = 2 * ((height - 1) / 2) - 1;
+  int64_t j = 0;
   for (int row = 1; row < height - 1; row++) {
-    // The walls between rooms: every other cell, from column 2 in a row of
-    // rooms and from column 1 in a row between them, short of the last.
     uint64_t walls[kRowWords];
     MarkRow(grid.data() + row * stride, width - 1, '#', walls);
     const uint64_t kEvenColumns = 0x5555555555555555;
     for (int k = 0; k < kRowWords; k++) {
       uint64_t between = row % 2 == 1 ? kEvenColumns & ~uint64_t{k == 0} : ~kEvenColumns;
-      for (uint64_t bits = walls[k] & between; bits != 0; bits &= bits - 1) {
+      for (uint64_t bits = walls[k] & between; bits != 0; bits &= bits - 1, j++) {
+        if ((knocked[static_cast<size_t>(j >> 6)] >> (j & 63) & 1) == 0) continue;
         int col = k * 64 + __builtin_ctzll(bits);
-        if (random() % 20 != 0) continue;
-        bool across = row % 2 == 1 ? at(row, col - 1) == '.' && at(row, col + 1) == '.'
-                                   : at(row - 1, col) == '.' && at(row + 1, col) == '.';
-        if (across) at(row, col) = '.';
+        bool across = row % 2 == 1 ? col + 1 <= lastColumn : row + 1 <= lastRow;
+        if (across) grid[static_cast<size_t>(row * stride + col)] = '.';
       }
     }
   }
@@ -301,6 +327,17 @@ void Place(std::string& grid, CellList& cells, int count, char what, Draws& rand
     if (made < count) draw();
     grid[cells.Take(k)] = what;
   }
+}
+
+// What the walk does not decide, made while it goes on: the grid with every
+// room open, the loops' draws, which follow the walk's, and the teleports on
+// rooms. Teleports go first of all that is placed, so that the doors keep
+// clear of the space cells that the teleports' regions keep.
+void LayLoopsAndTeleports(std::string& grid, const MazeRequest& request, int64_t walkDraws, CellList& rooms,
+                          Draws& random, std::vector<uint64_t>& knocked) {
+  LayRooms(grid, request.width, request.height);
+  knocked = DrawLoops(WallsBetweenRooms(request.width, request.height) - walkDraws, random);
+  Place(grid, rooms, request.teleports, 'T', random);
 }
 
 // A space cell that a teleport's region keeps, until the maze is done.
@@ -648,25 +685,8 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
     return false;
   }
 
-  Draws random(request.seed);
-  std::string grid;
-  {
-    // The grid is laid on the other core while the walk goes on.
-    RoomWalk walk(request.width, request.height);
-#if defined(ZUMBREL_THREADS)
-    std::thread layer([&] { LayRooms(grid, request.width, request.height); });
-    WalkRooms(walk, random);
-    layer.join();
-#else
-    WalkRooms(walk, random);
-    LayRooms(grid, request.width, request.height);
-#endif
-    CarveRooms(grid, request.width, walk);
-  }
-  KnockThroughLoops(grid, request.width, request.height, random);
-
   // Doors stand in the passages between rooms; the start and the rest on
-  // the rooms, every one of which the walk opened.
+  // the rooms, every one of which the walk opens.
   CellList rooms = Rooms(request.width, request.height);
   const char* kTooFew =
       "the maze has too few open cells for that many doors, orbs, pedestals and teleports";
@@ -677,9 +697,31 @@ bool GenerateMaze(const MazeRequest& request, std::string& maze, std::string& er
     return false;
   }
   rooms.Reserve(onRooms);
-  // Teleports go first, so that the doors keep clear of the space cells
-  // that the teleports' regions keep.
-  Place(grid, rooms, request.teleports, 'T', random);
+
+  Draws random(request.seed);
+  std::string grid;
+  std::vector<uint64_t> knocked;
+  {
+    RoomWalk walk(request.width, request.height);
+    const int64_t walkDraws = walk.across * walk.down - 1;  // a draw a room it enters
+#if defined(ZUMBREL_THREADS)
+    // On the other core while the walk goes on, from where its draws end.
+    Draws afterWalk = random;
+    std::thread other([&] {
+      afterWalk.Skip(static_cast<uint64_t>(walkDraws));
+      LayLoopsAndTeleports(grid, request, walkDraws, rooms, afterWalk, knocked);
+    });
+    WalkRooms(walk, random);
+    other.join();
+    random = afterWalk;
+#else
+    WalkRooms(walk, random);
+    LayLoopsAndTeleports(grid, request, walkDraws, rooms, random, knocked);
+#endif
+    CarveRooms(grid, request.width, walk);
+  }
+  KnockThroughLoops(grid, request.width, request.height, knocked);
+  std::vector<uint64_t>().swap(knocked);
   KeepASpaceBesideEachTeleport(grid, request.width, request.height);
   CellList passages = Passages(grid, request.width);
   if (static_cast<size_t>(request.doors) > passages.Size()) {
