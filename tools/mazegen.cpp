@@ -218,9 +218,13 @@ std::vector<uint64_t> DrawLoops(int64_t walls, Draws& random) {
 // writes is held: memory follows the things placed, not the cells.
 class CellList {
  public:
-  // count cells, and the nth of them.
-  CellList(size_t count, std::function<size_t(size_t)> nth)
-      : nth_(std::move(nth)), written_(count), size_(count) {}
+  // count cells, and the nth of them. For fetching ahead, where finding
+  // the nth reads from the grid: near, a cell of the same stretch of the
+  // grid, found with fewer reads; and lead, which fetches what those are.
+  CellList(size_t count, std::function<size_t(size_t)> nth, std::function<size_t(size_t)> near = nullptr,
+           std::function<void(size_t)> lead = nullptr)
+      : nth_(std::move(nth)), near_(std::move(near)), lead_(std::move(lead)), written_(count),
+        size_(count) {}
 
   size_t Size() const { return size_; }
 
@@ -232,7 +236,17 @@ class CellList {
     return written != WrittenCells::kEmpty ? written : nth_(k);
   }
 
-  void Prefetch(size_t k) const { written_.Prefetch(k); }
+  // Fetches ahead of a take what At(k) reads, in two steps some takes
+  // apart: the entry and what leads to its cell, then the grid near it.
+  void Prefetch(size_t k) const {
+    written_.Prefetch(k);
+    if (lead_) lead_(k);
+  }
+  bool FetchesNear() const { return static_cast<bool>(near_); }
+  size_t Near(size_t k) const {
+    uint32_t written = written_.Find(k);
+    return written != WrittenCells::kEmpty ? written : near_(k);
+  }
 
   // Takes entry k: the last entry is written over it, and the list
   // shortened. What was written past the end is never read again.
@@ -256,10 +270,13 @@ class CellList {
 
     void Reserve(size_t writes) {
       size_t capacity = std::max<size_t>(16, writes + writes / 4 + 1);
-      if (capacity * 2 < entries_)
+      if (capacity * 2 < entries_) {
+        ReserveInLargePages(slots_, capacity);
         slots_.assign(capacity, Slot{kEmpty, kEmpty});
-      else
+      } else {
+        ReserveInLargePages(dense_, entries_);
         dense_.assign(entries_, kEmpty);
+      }
     }
 
     uint32_t Find(size_t at) const {
@@ -301,7 +318,8 @@ class CellList {
     std::vector<uint32_t> dense_;
   };
 
-  std::function<size_t(size_t)> nth_;
+  std::function<size_t(size_t)> nth_, near_;
+  std::function<void(size_t)> lead_;
   WrittenCells written_;
   size_t size_;
 };
@@ -309,7 +327,8 @@ class CellList {
 // Puts count of a character on cells drawn from the list, which it uses up.
 // A draw does not hang on the list: the nth is taken from a list of size
 // minus n entries. So each is made kAhead takes early, and what its take
-// will read, the drawn entry and the last, is fetched meanwhile.
+// will read, the drawn entry and the last, is fetched meanwhile; and
+// halfway, the grid where the drawn cell lies.
 void Place(std::string& grid, CellList& cells, int count, char what, Draws& random) {
   constexpr int kAhead = 32;
   const size_t size = cells.Size();
@@ -325,6 +344,11 @@ void Place(std::string& grid, CellList& cells, int count, char what, Draws& rand
   for (int i = 0; i < count; i++) {
     size_t k = drawn[i % kAhead];
     if (made < count) draw();
+    if (cells.FetchesNear() && i + kAhead / 2 < made) {
+      const char* near = grid.data() + cells.Near(drawn[(i + kAhead / 2) % kAhead]);
+      __builtin_prefetch(near);
+      __builtin_prefetch(near + 63);
+    }
     grid[cells.Take(k)] = what;
   }
 }
@@ -624,26 +648,46 @@ CellList Rooms(int width, int height) {
 // by now; a wall between rooms is only ever '#'. They lie every other cell
 // of a row, from column 0 in a row between rooms and from column 1 in a row
 // of them.
-CellList Passages(const std::string& grid, int width) {
+ZUMBREL_COUNTS_BITS CellList Passages(const std::string& grid, int width) {
   constexpr size_t kChunkBits = 6;
   const size_t stride = static_cast<size_t>(width) + 1;
   auto open = [&grid](size_t cell) { return grid[cell] != '#' && grid[cell] != kKept; };
-  // before[c]: the passages in the chunks before chunk c.
+  // before[c]: the passages in the chunks before chunk c, counted a row's
+  // open passages at a time, as bits, into the chunks they fall in.
   auto before = std::make_shared<std::vector<uint32_t>>((grid.size() >> kChunkBits) + 2, 0);
-  for (size_t row = 0, first = 0; first < grid.size(); row++, first += stride)
-    for (size_t col = 1 - row % 2; col < stride - 1; col += 2)
-      (*before)[((first + col) >> kChunkBits) + 1] += open(first + col);
+  const int words = (width + 63) / 64;
+  uint64_t inRow[kRowWords] = {};
+  for (int col = 0; col < width; col++) inRow[col >> 6] |= uint64_t{1} << (col & 63);
+  for (size_t row = 0, first = 0; first < grid.size(); row++, first += stride) {
+    uint64_t walls[kRowWords], kept[kRowWords];
+    MarkRow(grid.data() + first, width, '#', walls);
+    MarkRow(grid.data() + first, width, kKept, kept);
+    const uint64_t passage = row % 2 == 0 ? 0xAAAAAAAAAAAAAAAA : 0x5555555555555555;
+    const unsigned shift = first & 63;
+    uint32_t* counts = before->data() + (first >> kChunkBits) + 1;
+    for (int k = 0; k < words; k++) {
+      uint64_t bits = passage & inRow[k] & ~(walls[k] | kept[k]);
+      counts[k] += static_cast<uint32_t>(CountBits(bits << shift));
+      if (shift != 0 && bits >> (64 - shift) != 0) counts[k + 1] += static_cast<uint32_t>(CountBits(bits >> (64 - shift)));
+    }
+  }
   std::partial_sum(before->begin(), before->end(), before->begin());
-  auto nth = [=](size_t k) {
-    // The chunk that holds it: looked for from where an even spread of
-    // passages would put it, in steps that double, then by halving.
+  // samples[s]: the chunk that holds passage s << kSampleBits.
+  constexpr size_t kSampleBits = 8;
+  const size_t total = before->back();
+  auto samples = std::make_shared<std::vector<uint32_t>>((total + (1 << kSampleBits) - 1) >> kSampleBits);
+  for (size_t c = 0, s = 0; s < samples->size(); c++)
+    for (; s < samples->size() && (s << kSampleBits) < (*before)[c + 1]; s++) (*samples)[s] = static_cast<uint32_t>(c);
+  // The chunk that holds passage k: on from the one that holds the sampled
+  // passage at or before it.
+  auto chunk = [=](size_t k) {
     const std::vector<uint32_t>& counts = *before;
-    size_t last = counts.size() - 1, guess = std::min(last - 1, k * last / std::max<size_t>(counts[last], 1));
-    size_t low = guess, high = guess + 1, step = 1;
-    while (low > 0 && counts[low] > k) low = low > step ? low - step : 0, step *= 2;
-    for (step = 1; high < last && counts[high] <= k; step *= 2) high = std::min(last, high + step);
-    size_t c = static_cast<size_t>(std::upper_bound(counts.begin() + low, counts.begin() + high + 1, k) -
-                                   counts.begin()) - 1;
+    size_t c = (*samples)[k >> kSampleBits];
+    while (counts[c + 1] <= k) c++;
+    return c;
+  };
+  auto nth = [=](size_t k) {
+    size_t c = chunk(k);
     size_t cell = c << kChunkBits, row = cell / stride, col = cell - row * stride;
     // The passages from the first one at or after the chunk's first cell.
     if ((col + row) % 2 == 0) cell++, col++;
@@ -657,7 +701,9 @@ CellList Passages(const std::string& grid, int width) {
       if (open(cell) && left-- == 0) return cell;
     }
   };
-  return CellList(before->back(), nth);
+  auto near = [=](size_t k) { return chunk(k) << kChunkBits; };
+  auto lead = [=](size_t k) { __builtin_prefetch(before->data() + (*samples)[k >> kSampleBits]); };
+  return CellList(total, nth, near, lead);
 }
 
 }  // namespace
