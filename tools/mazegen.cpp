@@ -103,7 +103,6 @@ struct RoomWalk {
     for (int64_t c = 0; c < stride; c++) Visit(c), Visit((down + 1) * stride + c);
     for (int64_t r = 1; r <= down; r++) Visit(r * stride), Visit(r * stride + stride - 1);
   }
-  bool Visited(int64_t i) const { return visited[static_cast<size_t>(i >> 6)] >> (i & 63) & 1; }
   void Visit(int64_t i) { visited[static_cast<size_t>(i >> 6)] |= uint64_t{1} << (i & 63); }
   int Came(int64_t i) const { return came[static_cast<size_t>(i >> 5)] >> (2 * (i & 31)) & 3; }
 };

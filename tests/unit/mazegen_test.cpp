@@ -103,6 +103,11 @@ TEST(MazegenTest, TheSameSeedGivesTheSameBytes) {
             "#.#.#.....#...#..T#.#\n#.#.#######.#.#####D#\n#.#...#.....#....O..#\n"
             "#.###.#.###########.#\n#P#..X#..T#...#.....#\n#.#######.#.###.#####\n"
             "#........T#.........#\n#####################\n");
+  // One large enough that the loops' and the teleports' draws start blocks
+  // of draws past the walk's, by its bytes' FNV-1a hash.
+  uint64_t hash = 0xcbf29ce484222325;
+  for (unsigned char c : Generate(MazeRequest{101, 61, 7, 20, 5, 5, 30})) hash = (hash ^ c) * 0x100000001b3;
+  EXPECT_EQ(hash, 0x23bebb63319d99b8u);
   // Teleports on nearly half the rooms, closing off places that each keep
   // a space cell, where no door goes.
   EXPECT_EQ(Generate(MazeRequest{15, 9, 1, 8, 0, 0, 12}),
