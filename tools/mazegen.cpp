@@ -434,6 +434,16 @@ struct BandRegions {
   std::vector<int64_t> lastSteps;
 };
 
+// Whether a row's spaces are single cells, each under a space.
+bool SinglesUnder(const uint64_t* spaces, const uint64_t* above) {
+  uint64_t not_ = 0;
+  for (int k = 0; k < kRowWords; k++) {
+    uint64_t next = k + 1 < kRowWords ? spaces[k + 1] : 0;
+    not_ |= (spaces[k] & (spaces[k] >> 1 | next << 63)) | (spaces[k] & ~above[k]);
+  }
+  return not_ == 0;
+}
+
 // The cell a step from a teleport lands on.
 int64_t KeptCell(int64_t step, int64_t stride) {
   const int* d = kStepNeighbours[step % 8];
@@ -487,13 +497,33 @@ ZUMBREL_COUNTS_BITS void FindRegions(std::string& grid, int width, int height, i
     SpaceRun *run = runs[row % 2], *aboveRun = runs[(row + 1) % 2];
     const RunEdges& aboveEdges = edges[(row + 1) % 2];
     int count = lastCount = RunsOf(at.spaces, run, edges[row % 2]);
+    const bool nearTeleport = above.anyTeleport || at.anyTeleport || below.anyTeleport;
+    if (row > from && !nearTeleport && SinglesUnder(at.spaces, above.spaces)) {
+      // Each run meets only the run above it and is in its region: the
+      // regions pass down as they are, numbered as they were, and those
+      // that no run meets are whole, and spent. So most rows between rows
+      // of rooms.
+      bool met[kMostRuns] = {};
+      for (int j = 0; j < count; j++) {
+        run[j].region = aboveRun[aboveEdges.starts.Before(run[j].first + 1) - 1].region;
+        met[run[j].region] = true;
+      }
+      for (int x = 0; x < held; x++) {
+        if (met[x]) continue;
+        whole(x);
+        firstStep[x] = kNoStep;
+        top[x] = -1;
+      }
+      continue;
+    }
+    {
     for (int j = 0; j < count; j++) {
       parent[held + j] = held + j;
       firstStep[held + j] = kNoStep;
       top[held + j] = row == from && from > 0 ? j : -1;
     }
     // The space cells beside a teleport, each with its run's region.
-    if (above.anyTeleport || at.anyTeleport || below.anyTeleport) {
+    if (nearTeleport) {
       const RowCells* beside[3] = {&above, &at, &below};
       for (int k = 0, j = 0; k < kRowWords; k++) {
         uint64_t near = 0;
@@ -528,6 +558,7 @@ ZUMBREL_COUNTS_BITS void FindRegions(std::string& grid, int width, int height, i
         }
         head = low;
       }
+    }
     }
     // The row's regions, numbered afresh from 0; the regions above that
     // no run joined are whole.
