@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "memory_limit.h"
@@ -102,6 +103,23 @@ TEST(ComponentListTest, ReadsBackWhatWasSetHoweverItIsKept) {
       EXPECT_EQ(list[i].y, expected[i].y) << c.what << " entry " << i;
       EXPECT_EQ(list.X(i), expected[i].x) << c.what << " entry " << i;
     }
+  }
+}
+
+// Storage past the size that is mapped rather than taken from malloc, as a
+// huge maze's is: packed cells grown across it, then all of them turned
+// into points, read back the same.
+TEST(ComponentListTest, StorageLargeEnoughToMapReadsBackTheSame) {
+  ComponentList list;
+  std::vector<uint16_t> row(500);
+  for (int c = 0; c < 500; c++) row[c] = static_cast<uint16_t>(c);
+  const int kRows = 6000;  // 3 million cells: 6 MB of columns, 24 MB of points
+  for (int r = 0; r < kRows; r++) list.SetCells(r * 500, row.data(), 500, -5.0f * r);
+  for (bool points : {false, true}) {
+    ASSERT_EQ(list.packed, points ? 0 : kRows * 500);
+    for (int i : {0, 499, 500, 1234567, kRows * 500 - 1})
+      EXPECT_EQ(std::make_pair(list[i].x, list[i].y), std::make_pair(i % 500 * 5.0f, -5.0f * (i / 500))) << i;
+    list.Set(0, Point2{0, 0});  // a slot among the cells
   }
 }
 
