@@ -53,9 +53,9 @@ def Run(command, cwd, until=None):
 PARTS = {
     "generate": [("walk the rooms", r"WalkRooms|RoomWalk"),
                  ("carve them on the grid, knock through loops, place things",
-                  r"GenerateMaze|CarveRooms|KnockThrough|MarkRow|Place|CellList|Rooms|Passages"),
+                  r"GenerateMaze|LayRooms|LayLoops|CarveRooms|KnockThrough|MarkRow|Place|CellList|Rooms|Passages"),
                  ("find the teleports' regions", r"KeepASpace|FindRegions|JoinBands|ReadRow|RunsOf"),
-                 ("draw random numbers", r"mersenne|gen_rand|Draws"),
+                 ("draw random numbers", r"mersenne|gen_rand|Draws|DrawLoops"),
                  ("write the file", r"fwrite|_IO_|WriteAll|memchr|write")],
     "check": [("read and parse the rows", r"OnRow|ReadMaze|fgets|_IO_|memchr|strlen|memset"),
               ("one thread waiting for the other", r"sched_yield|schedule|do_syscall_64"),
@@ -155,8 +155,9 @@ the generator took {dense[1][0] / dense[0][0]:.1f} times as long as with a quart
 
 Where each step's time goes, from `perf record` of the same steps, by the symbols its samples
 fall in (what the compiler inlined counts as the function it went into). The check takes the rows
-on one core while it joins them on the other, and the generator finds the teleports' regions of each
-half of the maze on a core of its own: their shares are of the time on both.
+on one core while it joins them on the other; the generator lays the grid, draws the loops and
+places the teleports on one core while it walks the rooms on the other, and finds the teleports'
+regions of each half of the maze on a core of its own: their shares are of the time on both.
 
 {ProfileTable(profiles)}
 """
