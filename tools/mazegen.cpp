@@ -191,7 +191,8 @@ std::vector<uint64_t> DrawLoops(int64_t walls, Draws& random) {
 
 // Loops: knocks through the walls drawn, where a room lies on either side
 // rather than the border.
-[[gnu::noinline]] void KnockThroughLoops(std::string& grid, int width, int height, const std::vector<uint64_t>& knocked) {
+[[gnu::noinline]] void KnockThroughLoops(std::string& grid, int width, int height,
+                                         const std::vector<uint64_t>& knocked) {
   const int64_t stride = width + 1;
   const int lastColumn = 2 * ((width - 1) / 2) - 1, lastRow = 2 * ((height - 1) / 2) - 1;
   int64_t j = 0;
@@ -436,12 +437,13 @@ struct BandRegions {
 
 // Whether a row's spaces are single cells, each under a space.
 bool SinglesUnder(const uint64_t* spaces, const uint64_t* above) {
-  uint64_t not_ = 0;
+  uint64_t paired = 0, bare = 0;
   for (int k = 0; k < kRowWords; k++) {
     uint64_t next = k + 1 < kRowWords ? spaces[k + 1] : 0;
-    not_ |= (spaces[k] & (spaces[k] >> 1 | next << 63)) | (spaces[k] & ~above[k]);
+    paired |= spaces[k] & (spaces[k] >> 1 | next << 63);
+    bare |= spaces[k] & ~above[k];
   }
-  return not_ == 0;
+  return (paired | bare) == 0;
 }
 
 // The cell a step from a teleport lands on.
@@ -516,7 +518,6 @@ ZUMBREL_COUNTS_BITS void FindRegions(std::string& grid, int width, int height, i
       }
       continue;
     }
-    {
     for (int j = 0; j < count; j++) {
       parent[held + j] = held + j;
       firstStep[held + j] = kNoStep;
@@ -558,7 +559,6 @@ ZUMBREL_COUNTS_BITS void FindRegions(std::string& grid, int width, int height, i
         }
         head = low;
       }
-    }
     }
     // The row's regions, numbered afresh from 0; the regions above that
     // no run joined are whole.
@@ -698,7 +698,8 @@ ZUMBREL_COUNTS_BITS CellList Passages(const std::string& grid, int width) {
     for (int k = 0; k < words; k++) {
       uint64_t bits = passage & inRow[k] & ~(walls[k] | kept[k]);
       counts[k] += static_cast<uint32_t>(CountBits(bits << shift));
-      if (shift != 0 && bits >> (64 - shift) != 0) counts[k + 1] += static_cast<uint32_t>(CountBits(bits >> (64 - shift)));
+      uint64_t next = shift != 0 ? bits >> (64 - shift) : 0;  // those in the chunk after
+      if (next != 0) counts[k + 1] += static_cast<uint32_t>(CountBits(next));
     }
   }
   std::partial_sum(before->begin(), before->end(), before->begin());
