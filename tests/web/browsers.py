@@ -58,6 +58,7 @@ class Chromium(Selenium):
             options.add_argument(argument)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.set_script_timeout(DEADLINE)
         self.version = self.driver.capabilities.get("browserVersion")
 
     def errors(self):
@@ -91,6 +92,7 @@ class WebKit(Selenium):
         if not webgl:
             options.add_argument("--enable-webgl=false")
         self.driver = webdriver.WebKitGTK(executable_path="/usr/bin/WebKitWebDriver", options=options)
+        self.driver.set_script_timeout(DEADLINE)
         self.version = self.driver.capabilities.get("browserVersion")
 
     def errors(self):
