@@ -112,7 +112,7 @@ struct RoomWalk {
 // (draw % 3) | (draw % 4) << 2: the draw's remainder by their count, as
 // their nth. Looked up rather than branched on, since the draw is random.
 struct WaysOn {
-  uint8_t way[16][16];
+  uint8_t way[16 * 16];  // by open << 4 | remainders
   constexpr WaysOn() : way() {
     for (int open = 1; open < 16; open++) {
       int ways[4] = {}, count = 0;
@@ -120,17 +120,27 @@ struct WaysOn {
         if (open >> d & 1) ways[count++] = d;
       for (int by3 = 0; by3 < 3; by3++)
         for (int by4 = 0; by4 < 4; by4++)
-          way[open][by3 | by4 << 2] = static_cast<uint8_t>(ways[count == 3 ? by3 : by4 % count]);
+          way[open << 4 | by3 | by4 << 2] = static_cast<uint8_t>(ways[count == 3 ? by3 : by4 % count]);
     }
   }
 };
 constexpr WaysOn kWaysOn;
 
+// The walk itself, a step at a time, each hanging on the one before: so
+// that each waits as little as it can, the step is looked up beside the
+// way, and the ways back are kept in the order taken, two bits a step, to
+// be read back without waiting on the room they lead from.
 [[gnu::noinline]] void WalkRooms(RoomWalk& walk, Draws& random) {
   const int64_t stride = walk.stride, along[4] = {-stride, stride, -1, 1};
   const int64_t first = stride + 1;
+  int64_t step[16 * 16];
+  for (int k = 0; k < 16 * 16; k++) step[k] = along[kWaysOn.way[k]];
   uint64_t* visited = walk.visited.data();
   uint64_t* came = walk.came.data();
+  // As deep as there are rooms, and touched only as deep as the walk goes.
+  std::unique_ptr<uint64_t[]> path(new uint64_t[walk.came.size()]);
+  uint64_t* ways = path.get();
+  int64_t depth = 0;
   auto unvisited = [visited](int64_t j) { return ~visited[j >> 6] >> (j & 63) & 1; };
   int64_t i = first;
   walk.Visit(i);
@@ -139,15 +149,21 @@ constexpr WaysOn kWaysOn;
                                           unvisited(i - 1) << 2 | unvisited(i + 1) << 3);
     if (open == 0) {
       // Back the way the walk came, done with this room.
-      if (i == first) break;
-      i -= along[came[i >> 5] >> (2 * (i & 31)) & 3];
+      if (depth == 0) break;
+      depth--;
+      i -= along[ways[depth >> 5] >> (2 * (depth & 31)) & 3];
       continue;
     }
     uint64_t draw = random();
-    unsigned d = kWaysOn.way[open][draw % 3 | (draw & 3) << 2];
-    i += along[d];
+    unsigned k = open << 4 | static_cast<unsigned>(draw % 3 | (draw & 3) << 2);
+    uint64_t d = kWaysOn.way[k];
+    i += step[k];
     visited[i >> 6] |= uint64_t{1} << (i & 63);
-    came[i >> 5] |= uint64_t{d} << (2 * (i & 31));
+    came[i >> 5] |= d << (2 * (i & 31));
+    uint64_t& taken = ways[depth >> 5];
+    const unsigned at = 2 * (depth & 31);
+    taken = (at == 0 ? 0 : taken & ~(uint64_t{3} << at)) | d << at;
+    depth++;
   }
 }
 
