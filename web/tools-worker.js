@@ -3,13 +3,26 @@
 // error, the output files asked for and how long it ran, in milliseconds.
 import ZumbrelTools from "zumbrel-tools";
 
-// The program is compiled once; each run is a fresh instance of it.
+// The program compiled: the page's first message hands it over where another
+// worker has compiled it already; else it is compiled here and handed back,
+// for the workers after. Each run is a fresh instance of it.
 const instantiate = WebAssembly.instantiate;
+const handed = new Promise((resolve) => { onmessage = (event) => resolve(event.data.program); });
 let compiled = null;
 WebAssembly.instantiate = async (binary, imports) => {
-  if (!compiled) compiled = await WebAssembly.compile(binary);
+  if (!compiled) compiled = await handed || await CompiledHere(binary);
   return {module: compiled, instance: await instantiate(compiled, imports)};
 };
+async function CompiledHere(binary) {
+  const program = await WebAssembly.compile(binary);
+  try {
+    postMessage({program: program});
+  } catch (error) {
+    // An engine that cannot hand a program on: each worker compiles its own.
+    postMessage({program: false});
+  }
+  return program;
+}
 
 // What the running request's instance says.
 let said = null;
@@ -23,7 +36,8 @@ function FreshInstance() {
 
 // The next request's instance is made while the page waits for one.
 let next = FreshInstance();
-onmessage = async (event) => {
+handed.then(() => { onmessage = Run; });
+async function Run(event) {
   const request = event.data;
   const tools = await next;
   said = {status: 0, lines: []};
@@ -43,4 +57,4 @@ onmessage = async (event) => {
   const ran = performance.now() - start;
   postMessage({status: said.status, lines: said.lines, files: files, ran: ran}, Object.values(files).map((b) => b.buffer));
   next = FreshInstance();
-};
+}
