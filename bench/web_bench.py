@@ -42,6 +42,7 @@ LARGEST_FILE = 16 * 1024 * 1024
 LARGEST = ["--width", "509", "--height", str(LARGEST_FILE // 510)]  # as large as the page takes, nearly
 ROUNDS = 5
 SECONDS = float(sys.argv[5])
+LAST_MODEL_LINE = "Loading pedestal data"
 RATES = re.compile(r"Average fps: updated ([0-9.]+), display ([0-9.]+)\.")
 SECTION = "### Measured"
 FIRST_FRAME_LOADS = 5
@@ -117,12 +118,24 @@ STROKES = """window.strokes = [];
   }, true);"""
 
 
-def Generate(browser, fields, round):
-    """Makes a maze in the page's workshop, its round-th."""
+WALKS = "return Number(document.getElementById('state').dataset.walk || 0);"
+CHECKS = "return performance.getEntriesByName('zumbrel-check').length;"
+
+
+def Generate(browser, fields, round, settle=True):
+    """Makes a maze in the page's workshop, its round-th; settled, once the
+    page has walked it, checked it and mapped it, as it does each new maze,
+    so that the next round does not wait on this one's walk."""
+    walks, checks = browser.run(WALKS), browser.run(CHECKS)
     browser.run("const form = document.getElementById('generate');"
                 f"form.elements.width.value = {fields['--width']}; form.elements.height.value = {fields['--height']};"
                 "form.requestSubmit();")
     Waited(browser, f"return performance.getEntriesByName('zumbrel-generate').length > {round};")
+    if settle:
+        Waited(browser, f"const walks = () => {{ {WALKS} }}; const checks = () => {{ {CHECKS} }};"
+                        f"return walks() > {walks} && document.getElementById('output').textContent.includes("
+                        f"{json.dumps(LAST_MODEL_LINE)}) && checks() > {checks} && "
+                        "!document.getElementById('map-frame').hasAttribute('aria-busy');")
 
 
 def Workshop(browser, maze):
@@ -148,7 +161,7 @@ def Workshop(browser, maze):
     # The largest maze made in the page, then keys pressed with no tool
     # running, and while the check runs; a key that comes too late is tried
     # again.
-    Generate(browser, dict(zip(LARGEST[::2], LARGEST[1::2])), ROUNDS)
+    Generate(browser, dict(zip(LARGEST[::2], LARGEST[1::2])), ROUNDS, settle=False)
     Waited(browser, f"return {EDITOR}.state.doc.length > {LARGEST_FILE - 1024};")
     browser.run(KEYSTROKES + f"{EDITOR}.focus();")
     for busy in [False, True]:
