@@ -18,8 +18,8 @@ function ToolsAddress() {
 let program = null;
 
 // A worker started and handed the program, or asked to compile it; its
-// replies go to reply. ready settles once it has been handed the program,
-// and Ended() is called when it is ended.
+// replies go to reply. ready settles once it has been handed the program;
+// End() ends it.
 function StartWorker(reply) {
   const worker = new Worker(ToolsAddress());
   const Hand = (given) => {
@@ -43,13 +43,14 @@ function StartWorker(reply) {
     if (compiled) compiled(event.data.program || null);
     compiled = null;
   };
-  const Ended = () => {
+  const End = () => {
+    worker.terminate();
     if (!compiled) return;
     program = null;  // the next worker started compiles it
     compiled(null);
     compiled = null;
   };
-  return {worker: worker, ready: ready, Ended: Ended};
+  return {worker: worker, ready: ready, End: End};
 }
 
 // A worker of its own for one use of the tools, started at once so that its
@@ -66,16 +67,15 @@ export function ToolRunner() {
     if (resolve) resolve(data);
   };
   let started = StartWorker(Reply);
-  const End = () => {
-    started.worker.terminate();
-    started.Ended();
-  };
-  // A worker ended is replaced at once, so that the next run finds it ready.
-  const Cancel = () => {
-    if (!pending) return;
-    End();
+  // A worker ended is replaced at once, so that the next run finds it
+  // ready; the running call gets the answer given.
+  const Replace = (answer) => {
+    started.End();
     started = StartWorker(Reply);
-    Reply(null);
+    Reply(answer);
+  };
+  const Cancel = () => {
+    if (pending) Replace(null);
   };
   const Run = (args, files, outputs = []) => {
     Cancel();
@@ -83,9 +83,7 @@ export function ToolRunner() {
       pending = resolve;
       started.worker.onerror = (event) => {
         event.preventDefault();
-        End();
-        started = StartWorker(Reply);
-        Reply({status: 2, lines: [event.message || "The tools' worker failed."], files: {}, ran: 0});
+        Replace({status: 2, lines: [event.message || "The tools' worker failed."], files: {}, ran: 0});
       };
       const {worker, ready} = started;
       ready.then(() => worker.postMessage({args: args, files: files, outputs: outputs}));
